@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config ccache qt6-base-dev libgl-dev libcurl4-openssl-dev
       nlohmann-json3-dev libzip-dev zlib1g-dev libudev-dev libgtest-dev libgmock-dev
-      libbenchmark-dev libcpp-httplib-dev python3-pyftpdlib xvfb x11-apps imagemagick)
+      libbenchmark-dev libcpp-httplib-dev python3-pyftpdlib xvfb xauth curl)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -9,16 +9,16 @@
 namespace {
 
 // tables[0] is the classic table; tables[k][i] is the effect of byte i followed by k zero bytes,
-// which lets the main loop fold eight input bytes per step (slicing-by-8).
+// which lets the main loop fold sixteen input bytes per step (slicing-by-16).
 struct Tables {
-  std::array<std::array<uint64_t, 256>, 8> t{};
+  std::array<std::array<uint64_t, 256>, 16> t{};
   constexpr Tables() {
     for (uint64_t i = 0; i < 256; ++i) {
       uint64_t r = i << 56;
       for (int b = 0; b < 8; ++b) r = (r & 0x8000000000000000ULL) ? (r << 1) ^ Crc64::kPoly : (r << 1);
       t[0][i] = r;
     }
-    for (int k = 1; k < 8; ++k)
+    for (int k = 1; k < 16; ++k)
       for (int i = 0; i < 256; ++i) t[k][i] = (t[k - 1][i] << 8) ^ t[0][t[k - 1][i] >> 56];
   }
 };
@@ -48,7 +48,17 @@ uint64_t CRC64Final(uint64_t reg) { return ~reg; }
 uint64_t CRC64Update(uint64_t reg, const void *data, size_t count) {
   const auto *p = static_cast<const unsigned char *>(data);
   const auto &t = kTables.t;
-  while (count >= 8) {
+  while (count >= 16) {
+    const uint64_t a = reg ^ loadBigEndian64(p);
+    const uint64_t b = loadBigEndian64(p + 8);
+    reg = t[15][a >> 56] ^ t[14][(a >> 48) & 0xFF] ^ t[13][(a >> 40) & 0xFF] ^ t[12][(a >> 32) & 0xFF] ^
+          t[11][(a >> 24) & 0xFF] ^ t[10][(a >> 16) & 0xFF] ^ t[9][(a >> 8) & 0xFF] ^ t[8][a & 0xFF] ^
+          t[7][b >> 56] ^ t[6][(b >> 48) & 0xFF] ^ t[5][(b >> 40) & 0xFF] ^ t[4][(b >> 32) & 0xFF] ^
+          t[3][(b >> 24) & 0xFF] ^ t[2][(b >> 16) & 0xFF] ^ t[1][(b >> 8) & 0xFF] ^ t[0][b & 0xFF];
+    p += 16;
+    count -= 16;
+  }
+  if (count >= 8) {
     reg ^= loadBigEndian64(p);
     reg = t[7][reg >> 56] ^ t[6][(reg >> 48) & 0xFF] ^ t[5][(reg >> 40) & 0xFF] ^ t[4][(reg >> 32) & 0xFF] ^
           t[3][(reg >> 24) & 0xFF] ^ t[2][(reg >> 16) & 0xFF] ^ t[1][(reg >> 8) & 0xFF] ^ t[0][reg & 0xFF];
