@@ -37,6 +37,8 @@ class IShellUi {
   virtual void StatusClose() = 0;
   // A download window for one transfer; destroyed when the transfer ends.
   virtual std::unique_ptr<IDownloadView> CreateDownloadView(bool cancelAllowed) = 0;
+  // Language of the standard dialogs' captions and buttons: 0 PT, 1 ES, 2 EN (Idiomas.h).
+  virtual void AplicaIdioma(int idioma) { (void)idioma; }
 };
 
 namespace ShellUi {

@@ -25,7 +25,10 @@ class ScriptedUi : public IShellUi {
   TTypeResposta ShowMessageForm(const QString &message, const QString &f2Title, const QString &f3Title, int, int,
                                 int, bool, bool) override;
   void StatusShowMsg(const QString &text) override { shown.push_back({"status", text}); }
-  void StatusClose() override {}
+  void StatusClose() override { ++statusCloses; }
+  int statusCloses = 0;
+  void AplicaIdioma(int idioma) override { idiomas.push_back(idioma); }
+  std::vector<int> idiomas;  // every language applied to the dialogs
   std::unique_ptr<IDownloadView> CreateDownloadView(bool cancelAllowed) override;
 
   QStringList texts(const QString &what) const;
