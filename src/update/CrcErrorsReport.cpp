@@ -1,0 +1,44 @@
+#include "update/CrcErrorsReport.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "app/ShellUi.h"
+
+QString acnObterErrosCRC(TClassFileCrcControlManagerVT &vt, const TScannerFileAccess &scanner,
+                         const std::function<void(const QString &)> &trace) {
+  IShellUi &ui = ShellUi::get();
+  if (scanner.GetFileSize(vt.FileName()) == 0) {
+    const QString msg = QStringLiteral("Arquivo de CRC não existe!");
+    ui.MessageBox(TMsgKind::Information, msg, TMsgButtons::OK);
+    return msg;
+  }
+
+  ui.StatusShowMsg(QStringLiteral("Obtendo informações. Aguarde..."));
+  QString error;
+  if (!scanner.GetFileToFolder(vt.Path(), vt.FileName(), error)) {
+    if (trace) trace(error.isEmpty() ? QStringLiteral("Erro ao obter arquivo") : error);
+    return {};
+  }
+  ui.StatusClose();
+
+  const QString copy = vt.Path() + vt.FileName();
+  if (!QFileInfo(copy).isFile()) return {};
+  QString msg;
+  try {
+    vt.LoadCrcFileContent();
+    if (vt.ExistemErros()) {
+      vt.SaveErrorsToLocal();
+      msg = QStringLiteral("Arquivo de erros gerado com sucesso!");
+    } else {
+      msg = QStringLiteral("Não existem erros informados!");
+    }
+  } catch (...) {
+    // the copy is only the report's input: do not leave it behind on a bad file
+    QFile::remove(copy);
+    throw;
+  }
+  QFile::remove(copy);
+  ui.MessageBox(TMsgKind::Information, msg, TMsgButtons::OK);
+  return msg;
+}
