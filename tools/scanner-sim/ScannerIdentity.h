@@ -15,6 +15,8 @@ struct ScannerIdentity {
   std::string updateDate = "260101";  // YYMMDD, BCD on the wire
   std::string clock;                  // YYMMDDhhmmss; empty = the host's local time
   uint8_t softwareVersion = 102;      // Checkline's 0xAF/0x72 reply
+  // A Checkline reports its service pack only in the 0xAF/0x72 reply; its identification
+  // record carries 0 there.
   std::string vid = "2956";
   std::string pid = "2001";
   std::string name = "Ventra scanner";

@@ -1,5 +1,5 @@
 // ventra-sim: a simulated Ventra scanner on a pseudo-terminal.
-// Control lines on stdin: plug, pull, stats, reset-stats, quit. Status lines on stdout.
+// Control lines on stdin (plug, pull, stats, reset-stats, quit, fault settings); status lines on stdout.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -32,9 +32,20 @@ void usage() {
       "  --fs N               file-system byte (1 = sound)\n"
       "  --company N  --uuid N  --update-date YYMMDD  --clock YYMMDDhhmmss  --sw N\n"
       "  --vid XXXX --pid XXXX  USB identity in the descriptor (default 2956/2001)\n"
+      "  --pace               pace both directions at the real line rate (5760 bytes/s, 57600 8N1)\n"
+      "  --pace-bps N         pace both directions at N bytes/s\n"
+      "  --reset-delay-ms N   after a reset (0x76) stay unplugged N ms (default 1500)\n"
+      "  --unplugged          start unplugged (plug on the control line)\n"
+      "faults (also accepted as control lines, e.g. \"silent 69:2\"):\n"
       "  --silent CMD[:N]     leave N requests of command CMD (hex) unanswered; no N = all\n"
+      "  --late CMD[:MS]      answer command CMD (hex) MS ms late (default 1000)\n"
       "  --delay-ms N         answer every request N ms late\n"
-      "  --unplugged          start unplugged (plug on the control line)\n",
+      "  --bad-crc B[:N]      give block B (position / 4096) a wrong CRC N times (default 1, -1 = always)\n"
+      "  --pull-after-rx N    pull the link after receiving N bytes since plugging\n"
+      "  --pull-after-tx N    pull the link after sending N bytes since plugging\n"
+      "control lines on stdin: plug, pull, stats, reset-stats, quit and the faults above\n"
+      "status lines on stdout: plugged <pty>, pulled, stored <name> <bytes>, partial <name> <bytes>,\n"
+      "  clock <YYMMDDhhmmss>, stats total=N <CMD>=N ..., ok <verb>, error ...\n",
       stderr);
 }
 
@@ -70,13 +81,18 @@ int main(int argc, char **argv) {
     else if (a == "--sw") o.id.softwareVersion = uint8_t(num(next()));
     else if (a == "--vid") o.id.vid = next();
     else if (a == "--pid") o.id.pid = next();
-    else if (a == "--silent") {
-      const std::string v = next();
-      const auto colon = v.find(':');
-      const int cmd = int(std::strtol(v.substr(0, colon).c_str(), nullptr, 16));
-      o.silentCommands[cmd] = colon == std::string::npos ? -1 : std::atoi(v.c_str() + colon + 1);
-    } else if (a == "--delay-ms") o.replyDelayMs = int(num(next()));
+    else if (a == "--pace") o.paceBytesPerSec = 5760;
+    else if (a == "--pace-bps") o.paceBytesPerSec = double(num(next()));
+    else if (a == "--reset-delay-ms") o.resetDelayMs = int(num(next()));
     else if (a == "--unplugged") o.startPlugged = false;
+    else if (a.rfind("--", 0) == 0 && a.size() > 2 &&
+             (a == "--silent" || a == "--late" || a == "--delay-ms" || a == "--bad-crc" || a == "--pull-after-rx" ||
+              a == "--pull-after-tx")) {
+      if (!ScannerSim::applyFault(o, a.substr(2), next())) {
+        std::fprintf(stderr, "ventra-sim: bad value for %s\n", a.c_str());
+        return 2;
+      }
+    }
     else if (a == "--help" || a == "-h") {
       usage();
       return 0;
