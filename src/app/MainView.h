@@ -61,9 +61,8 @@ class IMainView {
  public:
   virtual ~IMainView() = default;
   virtual void Render(const TMainScreen &screen) = 0;
-  // The trace window ("debug.txt"): created once; lines arrive already time-stamped.
+  // The trace window ("debug.txt"): created once; it installs itself as the trace sink (Log.h).
   virtual void CriaJanelaDebug() {}
-  virtual void EscreveDebug(const QString &) {}
   // The frame trace window ("debug_serial.txt").
   virtual void CriaJanelaDebugSerial() {}
   // Modal windows owned by the view: the workshop profile and the service window.
