@@ -10,7 +10,6 @@
 #include <QSaveFile>
 #include <QThread>
 #include <QTimer>
-#include <cstring>
 
 #include "app/BuildConfig.h"
 #include "app/VentraError.h"
@@ -562,8 +561,8 @@ bool TClass_VentraLib::readBlock(const QString &fileName, uint32_t pos, uint32_t
   if (n < kBlockTrailer) return false;
   const QByteArray data = bytes.left(n - kBlockTrailer);
   const QByteArray crcBytes = TClassBufferHelper::ReverseBytes(bytes.mid(n - 10, 8));
-  uint64_t expected = 0;
-  std::memcpy(&expected, crcBytes.constData(), sizeof expected);  // little-endian host
+  uint64_t expected = 0;  // the reversed bytes read least significant first
+  for (int i = 7; i >= 0; --i) expected = (expected << 8) | uint8_t(crcBytes[i]);
   if (CalcCRC64Bytes(data) != expected) return false;
   content = TClassBufferHelper::ConcatBuffer(content, data);
   return true;
