@@ -1,9 +1,23 @@
 #include "update/CrcErrorsReport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include "app/ShellUi.h"
+#include "protocol/VentraLib.h"
+
+TScannerFileAccess ScannerFileAccess(TClass_VentraLib &lib) {
+  return {[&lib](const QString &name) { return lib.GetFileSize(name); },
+          [&lib](const QString &folder, const QString &name, QString &error) {
+            return lib.GetFileToFolder(folder, name, error);
+          }};
+}
+
+QString acnObterErrosCRC(TClassFileCrcControlManagerVT &vt, TClass_VentraLib &lib,
+                         const std::function<void(const QString &)> &trace) {
+  return acnObterErrosCRC(vt, ScannerFileAccess(lib), trace);
+}
 
 QString acnObterErrosCRC(TClassFileCrcControlManagerVT &vt, const TScannerFileAccess &scanner,
                          const std::function<void(const QString &)> &trace) {
@@ -16,6 +30,7 @@ QString acnObterErrosCRC(TClassFileCrcControlManagerVT &vt, const TScannerFileAc
 
   ui.StatusShowMsg(QStringLiteral("Obtendo informações. Aguarde..."));
   QString error;
+  QDir().mkpath(vt.Path());  // the copy lands in the scanner folder, which a first run has not made yet
   if (!scanner.GetFileToFolder(vt.Path(), vt.FileName(), error)) {
     if (trace) trace(error.isEmpty() ? QStringLiteral("Erro ao obter arquivo") : error);
     return {};

@@ -7,9 +7,11 @@
 #include <QSet>
 #include <limits>
 
+#include "app/Globais.h"
 #include "app/ShellUi.h"
 #include "app/VentraError.h"
 #include "protocol/Crc64.h"
+#include "protocol/VentraLib.h"
 #include "update/MnuManager.h"
 
 const char *const kExtraFileMasks[17] = {"*.mnu", "*_PT.BIN", "*.FLX", "app",   "appctrl", "app_*",
@@ -214,6 +216,10 @@ void TClassServicePackManager::PrepareListToUpdate(TType_Equipamento tipo, int i
   if (m000) FFilesToUpdate.push_back(copyOf(*m000));
 
   KeepWhatScannerNeeds();
+}
+
+void TClassServicePackManager::PrepareListToUpdate() {
+  PrepareListToUpdate(TClass_VentraLib::GetInstance()->TipoEquipamentoEnum(), Globais::IndiceIdioma);
 }
 
 void TClassServicePackManager::PrepareExtrasToUpdate() {

@@ -48,6 +48,8 @@ class TClassServicePackManager {
   // The service-pack files the scanner of this type needs, for the user-interface language
   // idioma (0 PT, 1 ES, 2 EN). Throws VentraError "Tipo de equipamento inválido" below VentraV3.
   void PrepareListToUpdate(TType_Equipamento tipo, int idioma);
+  // Same for the connected scanner's type (device session) and the user-interface language.
+  void PrepareListToUpdate();
   // The files of the extra-files folder the scanner needs.
   void PrepareExtrasToUpdate();
 
