@@ -37,6 +37,7 @@ def main():
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
     Handler.authorizer = authorizer
     Handler.passive_ports = None
+    Handler.auth_failed_timeout = 0.1  # a refused login answers at once
     server = FTPServer(("127.0.0.1", args.port), Handler)
     print("listening 127.0.0.1:%d" % server.address[1], flush=True)
 
