@@ -250,6 +250,9 @@ bool TClass_VentraLib::sendRequest() {
     DoLog(QStringLiteral("Requisição grande demais para um frame: ") + FFrame->FileName);
     return false;
   }
+  // Every exchange is one request and its reply: whatever is still queued is a late answer to
+  // an earlier request that would otherwise be read as this one's reply.
+  if (FSerial->BytesWaiting() > 0) FSerial->Purge();
   return FSerial->Write(FFrame->Frame);
 }
 
@@ -541,8 +544,6 @@ bool TClass_VentraLib::GravaArquivo(const QString &path, const QString &fileName
 
 bool TClass_VentraLib::readBlock(const QString &fileName, uint32_t pos, uint32_t len, QByteArray &content) {
   if (!FFrame || !portOpen()) return false;
-  // a late answer to an earlier attempt must not be taken as part of this one
-  FSerial->Purge();
   DoLog(QStringLiteral("Solicitando ") + QString::number(len) + QStringLiteral(" BYTES") +
         QStringLiteral(" a partir da posição: ") + QString::number(pos) + QStringLiteral(" do arquivo: ") + fileName);
   FFrame->cmd = Cmd::ReadBlock;

@@ -215,6 +215,22 @@ TEST_F(FileTransfer, RefusedBlockTimesOutCleanly) {
   EXPECT_EQ(got.toHex(' ').toUpper(), "11 BF FF FF FF FF FF FF FF FF 00 00 00 00 00 00 00 00 F7 38");
 }
 
+TEST_F(FileTransfer, LateReplyDoesNotPoisonTheNextExchange) {
+  open();
+  const QByteArray data = content(300, 21);
+  ASSERT_TRUE(writeFile(sim->filesDir() + "/LATE.DAT", data));
+  ASSERT_FALSE(sim->control("late BF:2600", "ok ").isEmpty());
+  QString err;
+  EXPECT_FALSE(lib->GetFileToFolder(local, "LATE.DAT", err));
+  EXPECT_EQ(err, "Falha ao ler bytes");
+  EXPECT_TRUE(logs.contains("Erro: Timeout"));
+  ASSERT_FALSE(sim->control("late BF:0", "ok ").isEmpty());
+  QThread::msleep(300);  // the late block has arrived meanwhile and waits in the queue
+  EXPECT_EQ(lib->GetFileSize("LATE.DAT"), 300u);
+  EXPECT_TRUE(lib->GetFileToFolder(local, "LATE.DAT", err)) << err.toStdString();
+  EXPECT_EQ(readFile(local + "LATE.DAT"), data);
+}
+
 TEST_F(FileTransfer, CablePulledDuringWriteFailsCleanly) {
   open();
   const QByteArray data = content(65536, 11);
