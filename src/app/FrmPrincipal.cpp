@@ -899,3 +899,21 @@ void TfrmPrincipal::imgPropagandaClick() {
     view_->OpenUrl(BuildConfig::value("HOME_PAGE"));
   }
 }
+
+QString TfrmPrincipal::ObtemArquivoCRC(const QString &folder, QStringList &linhas) {
+  auto &vt = Ventra();
+  const QString serie = QStringLiteral("%1").arg(vt.NrSerieReduzido(), 6, 10, QLatin1Char('0'));
+  const QString nome = QStringLiteral("C") + serie + QStringLiteral(".BIN");
+  QDir().mkpath(folder);
+  QString erroTexto;
+  if (!vt.GetFileToFolder(folder, nome, erroTexto))
+    return erroTexto.isEmpty() ? QStringLiteral("Erro ao obter arquivo") : erroTexto;
+  if (QFile::exists(folder + nome)) {
+    linhas.clear();
+    TClassServicePackManager leitor(Globais::PathExe, folder, Globais::ServicePackIDE, serie);
+    leitor.CrcManagerVT().LoadCrcFileContent();
+    for (const auto &r : leitor.CrcManagerVT().Lista())
+      if (!r->DT_Write().isEmpty()) linhas << r->DT_Write() + QStringLiteral(": ") + r->Fn();
+  }
+  return QStringLiteral("Obtido com sucesso");
+}
