@@ -614,9 +614,11 @@ bool TClass_VentraLib::GetFileToFolder(const QString &path, const QString &fileN
   }
   if (error.isEmpty()) {
     // written aside and renamed: a failure leaves neither a partial nor a replaced file
-    QSaveFile out(path + fileName);
+    // callers pass a folder with its separator; one without it still means the folder
+    const QString target = (path.isEmpty() || path.endsWith('/') ? path : path + '/') + fileName;
+    QSaveFile out(target);
     if (out.open(QIODevice::WriteOnly) && out.write(content) == content.size() && out.commit()) {
-      DoLog(QStringLiteral("Arquivo obtido com sucesso: ") + path + fileName);
+      DoLog(QStringLiteral("Arquivo obtido com sucesso: ") + target);
       result = true;
     } else {
       error = out.errorString();

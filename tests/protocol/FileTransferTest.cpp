@@ -166,6 +166,15 @@ TEST_F(FileTransfer, ReadsInBlocksWithTheDescribedRequests) {
     EXPECT_FALSE(QFileInfo::exists(local + name));
   }
   EXPECT_EQ(lib->GetFileSize("MISSING.DAT"), 0u) << "never the size of a previously asked file";
+  // a folder that cannot be written: false with the system's message, nothing left behind
+  QString err;
+  EXPECT_FALSE(lib->GetFileToFolder(tmp.filePath("no/such/folder") + "/", "R300.DAT", err));
+  EXPECT_FALSE(err.isEmpty());
+  EXPECT_NE(err, "Falha ao ler bytes");
+  // a folder given without its separator still receives the file inside it
+  QDir().mkpath(tmp.filePath("nosep"));
+  EXPECT_TRUE(lib->GetFileToFolder(tmp.filePath("nosep"), "R300.DAT", err));
+  EXPECT_TRUE(QFileInfo::exists(tmp.filePath("nosep/R300.DAT")));
 }
 
 TEST_F(FileTransfer, BadBlocksAreRetriedAndNothingIsSaved) {
