@@ -1,18 +1,32 @@
 #include "update/UpdateIo.h"
 
+#include <QFileInfo>
+
 #include "app/BuildConfig.h"
+#include "app/Download.h"
+#include "app/VentraError.h"
+#include "logs/BrixmontZip.h"
 
 namespace UpdateIo {
 
 TDownloadFn DefaultDownload() {
-  return [](const QString &, const QString &, const QString &fileName) {
-    return QStringLiteral("Falha ao baixar arquivo: ") + fileName;
+  return [](const QString &url, const QString &folder, const QString &fileName) {
+    return DownloadWithProgress(url, folder, fileName, false);
   };
 }
 
 TUnzipFn DefaultUnzip() {
-  return [](const QString &, const QString &, QString &error) {
-    error = QStringLiteral("descompactação indisponível");
+  return [](const QString &archive, const QString &folder, QString &error) {
+    const QFileInfo fi(archive);
+    try {
+      TClassBrixmontZip zip;
+      zip.UnzipFileTo(fi.absolutePath(), fi.fileName(), folder, false);
+      return true;
+    } catch (const VentraError &e) {
+      error = e.text();
+    } catch (const std::exception &e) {
+      error = QString::fromUtf8(e.what());
+    }
     return false;
   };
 }
