@@ -112,7 +112,7 @@ bool ScannerSim::applyFault(Options &o, const std::string &verb, const std::stri
   } else if (verb == "bad-crc") {
     const auto colon = value.find(':');
     if (value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))) return false;
-    o.badCrcBlocks[uint32_t(std::stoul(value.substr(0, colon)))] =
+    o.badCrcBlocks[uint32_t(std::strtoul(value.substr(0, colon).c_str(), nullptr, 10))] =
         colon == std::string::npos ? 1 : std::atoi(value.c_str() + colon + 1);
   } else if (verb == "pull-after-rx") {
     o.pullAfterRx = std::atoll(value.c_str());
