@@ -1,6 +1,6 @@
 // The main window's startup sequence under QCoreApplication: the real device session against
-// ventra-sim on a pty, the scripted UI answering the dialogs, files served from a folder laid
-// out like the download server.
+// ventra-sim on a pty, the scripted UI answering the dialogs, the maker-server stand-in serving
+// the version record, the service pack's file list and the carousel.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -16,6 +16,7 @@
 #include "protocol/VentraLib.h"
 #include "support/QtPump.h"
 #include "support/ScriptedUi.h"
+#include "support/ServerProcess.h"
 #include "support/SimProcess.h"
 
 QT_BEGIN_NAMESPACE
@@ -26,7 +27,6 @@ namespace {
 using S = TTimerControlPrincipalEnum;
 using AR = TAfterReconnectionEnum;
 
-const char *const kServerUrl = "http://127.0.0.1:1/ventraide/files/";
 const char *const kInfoFw =
     R"({"servicePack":40,"fw_checkline":"2","fw_v2":"330","fw_v3":"0400","fw_v4":"0450","fw_v5":"518",)"
     R"("fw_v6":"600","fw_v6s":"0601","fw_sniffer":"1","mlo_v3":"1","mlo_v4":"1","mlo_v5":"1","mlo_v6":"1","mlo_v6s":"1"})";
@@ -38,7 +38,8 @@ class StartupTest : public ::testing::Test {
 
  public:  // the case tables below reach into the fixture
   QTemporaryDir tmp;
-  QString devices, home, server, oldCwd;
+  QString devices, home, oldCwd;
+  ServerProcess srv;  // the maker's download server stand-in
   std::unique_ptr<ScriptedUi> ui;
   QStringList traces;
   std::unique_ptr<TfrmPrincipal> frm;
@@ -48,11 +49,11 @@ class StartupTest : public ::testing::Test {
     EnsureQtApp();
     devices = tmp.filePath("devices");
     home = tmp.filePath("home") + "/";
-    server = tmp.filePath("server") + "/";
-    for (const auto &d : {devices, home, server}) QDir().mkpath(d);
+    for (const auto &d : {devices, home}) QDir().mkpath(d);
+    ASSERT_TRUE(srv.start());
     qputenv("VENTRAIDE_DEVICES", devices.toLocal8Bit());
     qputenv("VENTRAIDE_HOME", home.toLocal8Bit());
-    qputenv("VENTRAIDE_DOWNLOAD_URL", kServerUrl);
+    qputenv("VENTRAIDE_DOWNLOAD_URL", srv.filesUrl().toUtf8());
     oldCwd = QDir::currentPath();
     QDir::setCurrent(home);  // the application log opens relative to the current folder
     serve("fw/oficial/info_fw.json", kInfoFw);
@@ -61,6 +62,9 @@ class StartupTest : public ::testing::Test {
     serve("mkt/mkt.json", R"({"groups":[{"iD":1,"items":[{"time":2000,"img":"a.png","url":"http://x/a"}]},)"
                           R"({"iD":2,"items":[{"time":2000,"img":"b.png","url":"http://x/b"},)"
                           R"({"time":3000,"img":"c.png","url":"http://x/c"}]}]})");
+    serve("mkt/a.png", "A-picture");
+    serve("mkt/b.png", "B-picture");
+    serve("mkt/c.png", "C-picture");
     Globais::IndiceIdioma = 0;
     Globais::ServicePackIDE.clear();
     ui = std::make_unique<ScriptedUi>();
@@ -79,22 +83,7 @@ class StartupTest : public ::testing::Test {
     for (const char *v : {"VENTRAIDE_DEVICES", "VENTRAIDE_HOME", "VENTRAIDE_DOWNLOAD_URL"}) qunsetenv(v);
   }
 
-  void serve(const QString &rel, const QByteArray &content) {
-    const QString path = server + rel;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(content);
-  }
-
-  // A download from the files folder of the server, copied from the local layout.
-  QString download(const QString &url, const QString &folder, const QString &name) {
-    const QString rel = url.mid(int(qstrlen(kServerUrl))) + name;
-    QDir().mkpath(folder);
-    QFile::remove(folder + name);
-    if (!QFile::copy(server + rel, folder + name)) return "Falha ao baixar arquivo: " + name;
-    return {};
-  }
+  void serve(const QString &rel, const QByteArray &content) { srv.putFile(rel, content); }
 
   SimProcess *startSim(QStringList args) {
     auto sim = std::make_unique<SimProcess>(args, devices);
@@ -105,7 +94,6 @@ class StartupTest : public ::testing::Test {
 
   bool createAndShow() {
     frm = std::make_unique<TfrmPrincipal>();
-    frm->SetDownloader([this](const QString &u, const QString &f, const QString &n) { return download(u, f, n); });
     frm->FormCreate();
     return frm->FormShow();
   }
@@ -201,11 +189,26 @@ TEST_F(StartupTest, GoodScannerRunsEveryStepAndShowsItsIdentity) {
   EXPECT_FALSE(t.bitMeuVentraVisible);  // the portal did not enable screen logs
   EXPECT_TRUE(t.Caption.startsWith("Ventra IDE v2.0.0.0 ")) << t.Caption.toStdString();
   EXPECT_FALSE(t.Caption.contains("Homologação"));
-  // carousel: group 2 for a V5, first picture shown (its download fails: no picture)
+  // carousel: group 2 for a V5, its first picture fetched and shown, the second on its turn
   EXPECT_EQ(TClass_Carrossel::GetInstance().ListaImgs().size(), 2u);
   EXPECT_EQ(frm->CarrosselIndex(), 1);
   EXPECT_TRUE(frm->CarrosselAtivo());
-  EXPECT_TRUE(t.imgPropaganda.isEmpty());
+  EXPECT_EQ(t.imgPropaganda, home + "img/b.png");
+  EXPECT_TRUE(QFile::exists(home + "img/mkt.json"));
+  EXPECT_FALSE(QFile::exists(home + "img/c.png"));
+  frm->imgNextClick();
+  EXPECT_EQ(frm->CarrosselIndex(), 2);
+  EXPECT_EQ(tela().imgPropaganda, home + "img/c.png");
+  frm->imgNextClick();  // past the last: back to the first
+  EXPECT_EQ(frm->CarrosselIndex(), 1);
+  frm->imgBackClick();  // before the first: the last
+  EXPECT_EQ(frm->CarrosselIndex(), 2);
+  // a picture the server does not have is not shown
+  QFile::remove(home + "img/c.png");
+  QFile::remove(srv.filesRoot() + "/mkt/c.png");
+  frm->imgBackClick();
+  frm->imgNextClick();
+  EXPECT_TRUE(tela().imgPropaganda.isEmpty());
 
   EXPECT_EQ(conf("CONECTION", "COM_PORT"), sim->port());
   EXPECT_EQ(conf("EQUIP", "NR_SERIE"), "512345");
@@ -273,7 +276,7 @@ TEST_F(StartupTest, TwoScannersAreReportedAndNotOpened) {
 }
 
 TEST_F(StartupTest, VersionRecordMissingEndsTheProgramAtShow) {
-  QFile::remove(server + "fw/oficial/info_fw.json");
+  QFile::remove(srv.filesRoot() + "/fw/oficial/info_fw.json");
   EXPECT_FALSE(createAndShow());
   EXPECT_EQ(ui->texts("error"), QStringList{"Não foi possível obter a versão do Service Pack"});
   PumpFor(50);
@@ -281,7 +284,7 @@ TEST_F(StartupTest, VersionRecordMissingEndsTheProgramAtShow) {
 }
 
 TEST_F(StartupTest, HomologationMarkerChangesCaptionAndFirmwareFolder) {
-  QFile::remove(server + "fw/oficial/info_fw.json");
+  QFile::remove(srv.filesRoot() + "/fw/oficial/info_fw.json");
   serve("fw/homolog/info_fw.json", QByteArray(kInfoFw).replace("\"servicePack\":40", "\"servicePack\":41"));
   serve("fw/homolog/FileCrcControl.json", "[]");
   QFile m(home + "homolog.txt");

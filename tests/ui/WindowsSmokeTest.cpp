@@ -23,6 +23,7 @@
 #include "app/Log.h"
 #include "protocol/VentraLib.h"
 #include "support/ScriptedUi.h"
+#include "support/ServerProcess.h"
 #include "support/SimProcess.h"
 #include "ui/FrmMensagem.h"
 #include "ui/FrmPersonaliza.h"
@@ -112,23 +113,24 @@ TEST(StatusForm, ShowsReplacesAndCloses) {
 class MainWindowTest : public ::testing::Test {
  protected:
   QTemporaryDir tmp;
-  QString home, devices, server, oldCwd;
+  QString home, devices, oldCwd;
+  ServerProcess srv;
   std::unique_ptr<ScriptedUi> ui;
 
   void SetUp() override {
     App();
     home = tmp.filePath("home") + "/";
     devices = tmp.filePath("devices");
-    server = tmp.filePath("server") + "/";
-    for (const auto &d : {home, devices, server + "fw/oficial", server + "sp/sp40"}) QDir().mkpath(d);
+    for (const auto &d : {home, devices}) QDir().mkpath(d);
+    ASSERT_TRUE(srv.start());
     qputenv("VENTRAIDE_HOME", home.toLocal8Bit());
     qputenv("VENTRAIDE_DEVICES", devices.toLocal8Bit());
-    qputenv("VENTRAIDE_DOWNLOAD_URL", "http://127.0.0.1:1/ventraide/files/");
+    qputenv("VENTRAIDE_DOWNLOAD_URL", srv.filesUrl().toUtf8());
     oldCwd = QDir::currentPath();
     QDir::setCurrent(home);
-    write(server + "fw/oficial/info_fw.json", R"({"servicePack":40,"fw_v5":"518"})");
-    write(server + "fw/oficial/FileCrcControl.json", "[]");
-    write(server + "sp/sp40/FileCrcControl.json", "[]");
+    srv.putFile("fw/oficial/info_fw.json", R"({"servicePack":40,"fw_v5":"518"})");
+    srv.putFile("fw/oficial/FileCrcControl.json", "[]");
+    srv.putFile("sp/sp40/FileCrcControl.json", "[]");
     Globais::IndiceIdioma = 0;
     ui = std::make_unique<ScriptedUi>();
   }
@@ -145,14 +147,6 @@ class MainWindowTest : public ::testing::Test {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(text);
-  }
-  void useLocalServer(TfrmPrincipalWindow &w) {
-    w.Logic().SetDownloader([this](const QString &url, const QString &folder, const QString &name) -> QString {
-      const QString rel = url.mid(QString("http://127.0.0.1:1/ventraide/files/").size()) + name;
-      QDir().mkpath(folder);
-      QFile::remove(folder + name);
-      return QFile::copy(server + rel, folder + name) ? QString() : "Falha ao baixar arquivo: " + name;
-    });
   }
 };
 
@@ -216,7 +210,6 @@ TEST_F(MainWindowTest, StartsFindsTheSimulatedScannerAndShowsIt) {
   SimProcess sim({"--serial", "512345", "--type", "10", "--sp", "40", "--firmware", "0x0512"}, devices);
   ASSERT_TRUE(sim.start());
   TfrmPrincipalWindow w;
-  useLocalServer(w);
   w.resize(1366, 768);
   ASSERT_TRUE(w.Start());
   ASSERT_TRUE(PumpUntil([&] { return w.bitAtualizar->isVisible() && w.bitAtualizar->isEnabled(); }, 20000));
