@@ -49,9 +49,12 @@ void fill(TClassServicePackManager &sp) {
   const auto &list = sp.CrcManager().Lista();
   for (int r = 0; r < kRecords; ++r) {
     const auto &e = list[size_t((r * 7) % list.size())];
-    if (r % 3 == 0) sp.CrcManagerVT().Add(e->Sz(), e->Fn(), e->Crc());
-    else if (r % 3 == 1) sp.CrcManagerVT().Add(e->Sz(), e->Fn(), "1");
-    else sp.CrcManagerVT().Add(1, QString("OLD%1.MNU").arg(r), "2");
+    if (r % 3 == 0)
+      sp.CrcManagerVT().Add(e->Sz(), e->Fn(), e->Crc());
+    else if (r % 3 == 1)
+      sp.CrcManagerVT().Add(e->Sz(), e->Fn(), "1");
+    else
+      sp.CrcManagerVT().Add(1, QString("OLD%1.MNU").arg(r), "2");
   }
 }
 
@@ -103,8 +106,16 @@ QStringList linearPrepare(const TClassServicePackManager &sp, T tipo, int idioma
                     "IM090013.BMP", "IM090008.BMP", "IM090007.BMP", "IM039000.BMP", "IM035001.BMP", "IM035002.BMP",
                     "IM029000.BMP", "IM026020.BMP", "IM025002.BMP", "IM025001.BMP", "IM016020.BMP"};
   QStringList v5 = v4;
-  v5 << "IM000400.BMP" << "IM001060.BMP" << "IM002022.BMP" << "IM040000.BMP" << "IM090025.BMP" << "IM090026.BMP"
-     << "IM090031.BMP" << "START.BMP" << "STARTV5.BMP" << "STARTV5X.BMP";
+  v5 << "IM000400.BMP"
+     << "IM001060.BMP"
+     << "IM002022.BMP"
+     << "IM040000.BMP"
+     << "IM090025.BMP"
+     << "IM090026.BMP"
+     << "IM090031.BMP"
+     << "START.BMP"
+     << "STARTV5.BMP"
+     << "STARTV5X.BMP";
   QStringList v6 = {"STARTV6.BMP", "STARTV6S.BMP"};
   for (int i = 0; i <= 20; ++i) v6 << QString("IM6%1.BMP").arg(i, 5, 10, QChar('0'));
   if (tipo == T::VentraV4)

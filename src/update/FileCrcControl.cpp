@@ -136,7 +136,8 @@ void TClassFileCrcControlManager::LoadFromText(const QByteArray &text) {
   CrcControlDetail::RecordList<TClassFileCrcControlValue> fresh;
   guardedRead(FFileName, [&] {
     for (const auto &el : parseArray(text))
-      fresh.add(std::make_unique<TClassFileCrcControlValue>(readSize(el, "sz"), readText(el, "fn"), readCrc(el, "crc")));
+      fresh.add(
+          std::make_unique<TClassFileCrcControlValue>(readSize(el, "sz"), readText(el, "fn"), readCrc(el, "crc")));
   });
   FLista = std::move(fresh);
 }
@@ -177,7 +178,8 @@ void TClassFileCrcControlManagerVT::LoadFromText(const QByteArray &text) {
   CrcControlDetail::RecordList<TClassFileCrcControlVtValue> fresh;
   guardedRead(FFileName, [&] {
     for (const auto &el : parseArray(text)) {
-      auto rec = std::make_unique<TClassFileCrcControlVtValue>(readSize(el, "sz"), readText(el, "fn"), readCrc(el, "crc"));
+      auto rec =
+          std::make_unique<TClassFileCrcControlVtValue>(readSize(el, "sz"), readText(el, "fn"), readCrc(el, "crc"));
       rec->SetLastSz(readSize(el, "lastSz"));
       rec->SetLastCrc(readCrc(el, "lastCrc"));
       rec->SetDT_Check(readText(el, "dT_Check"));

@@ -14,9 +14,9 @@
 #include "protocol/VentraLib.h"
 #include "update/MnuManager.h"
 
-const char *const kExtraFileMasks[17] = {"*.mnu", "*_PT.BIN", "*.FLX", "app",   "appctrl", "app_*",
-                                         "ckl",   "cklctrl",  "ckl_*", "mlo",   "*.app",   "*.smk",
-                                         "*.bmp", "*.bkp",    "*.log", "*.v4",  "*.v6"};
+const char *const kExtraFileMasks[17] = {"*.mnu", "*_PT.BIN", "*.FLX", "app",  "appctrl", "app_*",
+                                         "ckl",   "cklctrl",  "ckl_*", "mlo",  "*.app",   "*.smk",
+                                         "*.bmp", "*.bkp",    "*.log", "*.v4", "*.v6"};
 
 namespace {
 
@@ -31,7 +31,7 @@ const QSet<QString> &v5Images() {
     QSet<QString> r = bmpSet({"IM000400", "IM001060", "IM002022", "IM016020", "IM025001", "IM025002", "IM026020",
                               "IM029000", "IM035001", "IM035002", "IM039000", "IM040000", "IM090007", "IM090008",
                               "IM090013", "IM090016", "IM090017", "IM090018", "IM090024", "IM090025", "IM090026",
-                              "IM090027", "IM090031", "IM090032", "START", "STARTV5", "STARTV5X"});
+                              "IM090027", "IM090031", "IM090032", "START",    "STARTV5",  "STARTV5X"});
     return r;
   }();
   return s;
@@ -47,10 +47,9 @@ const QSet<QString> &v6Images() {
 }
 
 const QSet<QString> &v4Images() {
-  static const QSet<QString> s =
-      bmpSet({"IM090032", "IM090027", "IM090024", "IM090016", "IM090017", "IM090018", "IM090013", "IM090008",
-              "IM090007", "IM039000", "IM035001", "IM035002", "IM029000", "IM026020", "IM025002", "IM025001",
-              "IM016020"});
+  static const QSet<QString> s = bmpSet({"IM090032", "IM090027", "IM090024", "IM090016", "IM090017", "IM090018",
+                                         "IM090013", "IM090008", "IM090007", "IM039000", "IM035001", "IM035002",
+                                         "IM029000", "IM026020", "IM025002", "IM025001", "IM016020"});
   return s;
 }
 
@@ -58,12 +57,15 @@ const QSet<QString> &v4Images() {
 bool imageForModel(TType_Equipamento tipo, const QString &upper) {
   switch (tipo) {
     case TType_Equipamento::VentraV5:
-    case TType_Equipamento::VentraV5X: return v5Images().contains(upper);
+    case TType_Equipamento::VentraV5X:
+      return v5Images().contains(upper);
     case TType_Equipamento::VentraV6:
-    case TType_Equipamento::VentraV6S: return v6Images().contains(upper);
+    case TType_Equipamento::VentraV6S:
+      return v6Images().contains(upper);
     case TType_Equipamento::VentraV4:
       return v4Images().contains(upper) || (!v5Images().contains(upper) && !v6Images().contains(upper));
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -73,8 +75,10 @@ bool modelHasImages(TType_Equipamento tipo) {
     case TType_Equipamento::VentraV5:
     case TType_Equipamento::VentraV5X:
     case TType_Equipamento::VentraV6:
-    case TType_Equipamento::VentraV6S: return true;
-    default: return false;
+    case TType_Equipamento::VentraV6S:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -90,8 +94,8 @@ QString ServicePackStem(const QString &upperName) {
   return cut < 0 ? upperName : upperName.left(cut);
 }
 
-TClassServicePackManager::TClassServicePackManager(const QString &pathExe, const QString &pathVT,
-                                                   const QString &spIDE, const QString &serieReduzido)
+TClassServicePackManager::TClassServicePackManager(const QString &pathExe, const QString &pathVT, const QString &spIDE,
+                                                   const QString &serieReduzido)
     : FSpIDE(spIDE),
       FPathExe(pathExe),
       FPathSp(pathExe + QStringLiteral("vt/sp") + spIDE + QStringLiteral("/")),
@@ -144,7 +148,8 @@ void TClassServicePackManager::DownloadFileFromSP(const QString &fileName) {
     unzipError = QString::fromUtf8(e.what());
   }
   ShellUi::get().StatusClose();
-  if (!unpacked && FOnLog) FOnLog(QStringLiteral("Falha ao descompactar ") + archive + QStringLiteral(": ") + unzipError);
+  if (!unpacked && FOnLog)
+    FOnLog(QStringLiteral("Falha ao descompactar ") + archive + QStringLiteral(": ") + unzipError);
 
   // an archive without the expected file stays for inspection; the caller finds the file missing
   if (QFileInfo(FPathSp + fileName).isFile()) QFile::remove(FPathSp + archive);
@@ -227,8 +232,8 @@ void TClassServicePackManager::PrepareExtrasToUpdate() {
   const QDir dir(PathExtras());
   QHash<QString, QString> crcByPath;  // a file matched by two masks is read once
   for (const char *mask : kExtraFileMasks) {
-    const QFileInfoList files = dir.entryInfoList(QStringList{QString::fromLatin1(mask)},
-                                                  QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList files = dir.entryInfoList(QStringList{QString::fromLatin1(mask)}, QDir::Files | QDir::Hidden,
+                                                  QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo &fi : files) {
       const QString path = fi.absoluteFilePath();
       auto it = crcByPath.find(path);

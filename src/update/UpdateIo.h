@@ -16,8 +16,8 @@ TDownloadFn DefaultDownload();
 TUnzipFn DefaultUnzip();
 
 // Server folders under the download server's files folder.
-QString ServerFilesUrl();                             // ".../ventraide/files/"
-QString ServicePackServerUrl(const QString &spIDE);   // files + "sp/sp" + number + "/"
+QString ServerFilesUrl();                            // ".../ventraide/files/"
+QString ServicePackServerUrl(const QString &spIDE);  // files + "sp/sp" + number + "/"
 
 // A file name from a server list that stays inside the folder it is joined to.
 bool IsPlainFileName(const QString &name);

@@ -46,9 +46,12 @@ std::vector<TFileCrcInfo> parseImageList(const QByteArray &bytes) {
     if (!el.is_object()) throw std::runtime_error("an element of the array is not an object");
     TFileCrcInfo info;
     if (auto it = el.find("sz"); it != el.end() && !it->is_null()) {
-      if (it->is_number_unsigned()) info.SetSz(it->get<uint64_t>());
-      else if (it->is_number_integer() && it->get<int64_t>() >= 0) info.SetSz(uint64_t(it->get<int64_t>()));
-      else throw std::runtime_error("member \"sz\" is not an unsigned size");
+      if (it->is_number_unsigned())
+        info.SetSz(it->get<uint64_t>());
+      else if (it->is_number_integer() && it->get<int64_t>() >= 0)
+        info.SetSz(uint64_t(it->get<int64_t>()));
+      else
+        throw std::runtime_error("member \"sz\" is not an unsigned size");
     }
     if (auto it = el.find("crc"); it != el.end() && it->is_number_unsigned())
       info.SetCrc(QString::number(it->get<uint64_t>()));
@@ -117,25 +120,48 @@ std::vector<TFirmwareImage> FirmwareImagesFor(const TVersionInfo &info, TType_Eq
   }
   QString v, m, bootPrefix;
   switch (tipo) {
-    case T::VentraV3: case T::Omnibox2: case T::VentraRTX: case T::VentraPad:
-      v = info.fw_v3(); m = info.mlo_v3(); bootPrefix = "MLO_3_"; break;
-    case T::VentraV4: case T::VentraPad2:
-      v = info.fw_v4(); m = info.mlo_v4(); bootPrefix = "MLO_4_"; break;
-    case T::VentraV5: case T::VentraPad3: case T::VentraV5X: case T::VentraPad3X:
-      v = info.fw_v5(); m = info.mlo_v5(); bootPrefix = "MLO_5_"; break;
+    case T::VentraV3:
+    case T::Omnibox2:
+    case T::VentraRTX:
+    case T::VentraPad:
+      v = info.fw_v3();
+      m = info.mlo_v3();
+      bootPrefix = "MLO_3_";
+      break;
+    case T::VentraV4:
+    case T::VentraPad2:
+      v = info.fw_v4();
+      m = info.mlo_v4();
+      bootPrefix = "MLO_4_";
+      break;
+    case T::VentraV5:
+    case T::VentraPad3:
+    case T::VentraV5X:
+    case T::VentraPad3X:
+      v = info.fw_v5();
+      m = info.mlo_v5();
+      bootPrefix = "MLO_5_";
+      break;
     case T::VentraV6:
-      v = info.fw_v6(); m = info.mlo_v6(); bootPrefix = "MLO_6_"; break;
+      v = info.fw_v6();
+      m = info.mlo_v6();
+      bootPrefix = "MLO_6_";
+      break;
     case T::VentraV6S:
-      v = info.fw_v6s(); m = info.mlo_v6s(); bootPrefix = "MLO_6S_"; break;
-    default: return {};
+      v = info.fw_v6s();
+      m = info.mlo_v6s();
+      bootPrefix = "MLO_6S_";
+      break;
+    default:
+      return {};
   }
   return {{"app_" + v + ".bin", "app_" + v}, {"appctrl_" + v + ".bin", "appctrl"}, {bootPrefix + m + ".bin", "mlo"}};
 }
 
 TClassVersionManager::TClassVersionManager(const QString &baseFolder)
-    : FPathFilesFWServer(UpdateIo::ServerFilesUrl() +
-                         (QFileInfo::exists(baseFolder + QStringLiteral("homolog.txt")) ? QStringLiteral("fw/homolog/")
-                                                                                        : QStringLiteral("fw/oficial/"))),
+    : FPathFilesFWServer(UpdateIo::ServerFilesUrl() + (QFileInfo::exists(baseFolder + QStringLiteral("homolog.txt"))
+                                                           ? QStringLiteral("fw/homolog/")
+                                                           : QStringLiteral("fw/oficial/"))),
       FPathFilesFWLocal(baseFolder + QStringLiteral("fw/")),
       FDownload(UpdateIo::DefaultDownload()) {}
 
@@ -165,7 +191,8 @@ void TClassVersionManager::CarregaInfo() {
   QString err = Fetch(kInfoFile);
   if (QFileInfo(FPathFilesFWLocal + kInfoFile).isFile()) {
     try {
-      FVersionInfo = std::make_unique<TVersionInfo>(TVersionInfo::FromJsonText(readFile(FPathFilesFWLocal + kInfoFile)));
+      FVersionInfo =
+          std::make_unique<TVersionInfo>(TVersionInfo::FromJsonText(readFile(FPathFilesFWLocal + kInfoFile)));
     } catch (const std::exception &e) {
       Trace(QStringLiteral("Falha ao ler json: ") + kInfoFile + QStringLiteral(" - ") + QString::fromUtf8(e.what()));
     }

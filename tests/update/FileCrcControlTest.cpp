@@ -69,8 +69,9 @@ TEST(FileCrcControl, ScannerFileRoundTripWritesAllEightMembers) {
 
   const QByteArray text = readText(folderOf(dir) + "C300123.BIN");
   // empty strings are written too
-  EXPECT_TRUE(text.contains("{\"sz\":3,\"fn\":\"M000.MNU\",\"crc\":\"77\",\"lastSz\":0,\"lastCrc\":\"\","
-                            "\"dT_Check\":\"\",\"dT_Write\":\"\",\"erro\":\"\"}"))
+  EXPECT_TRUE(
+      text.contains("{\"sz\":3,\"fn\":\"M000.MNU\",\"crc\":\"77\",\"lastSz\":0,\"lastCrc\":\"\","
+                    "\"dT_Check\":\"\",\"dT_Write\":\"\",\"erro\":\"\"}"))
       << text.constData();
 
   TClassFileCrcControlManagerVT in(folderOf(dir), "C", "300123");
@@ -112,17 +113,17 @@ TEST(FileCrcControl, MissingFileGivesEmptyListAndShowsStatus) {
 
 TEST(FileCrcControl, MalformedFilesRaiseTheReadErrorAndKeepTheList) {
   const char *cases[] = {
-      "",                             // empty file
-      "not json",                     // garbage
-      "[{\"sz\":1,\"fn\":\"A\"",      // truncated
-      "{\"sz\":1}",                   // an object, not an array
-      "[1,2]",                        // elements that are not objects
-      "[{\"sz\":\"12\"}]",            // size as text
-      "[{\"sz\":-1}]",                // negative size
-      "[{\"sz\":4294967296}]",        // beyond 32 bits
-      "[{\"fn\":5}]",                 // name as number
-      "[{\"crc\":-5}]",               // negative CRC
-      "[{\"erro\":[]}]",              // wrong type in a scanner member
+      "",                         // empty file
+      "not json",                 // garbage
+      "[{\"sz\":1,\"fn\":\"A\"",  // truncated
+      "{\"sz\":1}",               // an object, not an array
+      "[1,2]",                    // elements that are not objects
+      "[{\"sz\":\"12\"}]",        // size as text
+      "[{\"sz\":-1}]",            // negative size
+      "[{\"sz\":4294967296}]",    // beyond 32 bits
+      "[{\"fn\":5}]",             // name as number
+      "[{\"crc\":-5}]",           // negative CRC
+      "[{\"erro\":[]}]",          // wrong type in a scanner member
   };
   for (const char *text : cases) {
     SCOPED_TRACE(text);

@@ -50,12 +50,11 @@ TEST(MnuManager, FileNamesPerTypeAndLanguage) {
 TEST(MnuManager, PreparedListsPerFamily) {
   const QStringList v3pt = prepared(TScannerFamily::tfV3_V4, TMnuLanguage::mnuPT);
   ASSERT_EQ(v3pt.size(), 49);
-  const QStringList expectedHead = {"M9020.MNU", "M9030.MNU", "M9040.MNU", "M9070.MNU", "M9090.MNU", "M9110.MNU",
-                                    "M9120.MNU", "M9160.MNU", "M9170.MNU", "M9180.MNU", "M9190.MNU", "M9200.MNU",
-                                    "M0100.MNU", "M0110.MNU", "M0200.MNU", "M0210.MNU", "M0300.MNU", "M0310.MNU",
-                                    "M0400.MNU", "M0410.MNU", "M0500.MNU", "M9290.MNU", "M9300.MNU", "M9310.MNU",
-                                    "M9320.MNU", "M9330.MNU", "A00001.MNU", "A00002.MNU", "A00003.MNU", "A00004.MNU",
-                                    "A00005.MNU", "M9000.MNU"};
+  const QStringList expectedHead = {
+      "M9020.MNU", "M9030.MNU", "M9040.MNU",  "M9070.MNU",  "M9090.MNU",  "M9110.MNU",  "M9120.MNU",  "M9160.MNU",
+      "M9170.MNU", "M9180.MNU", "M9190.MNU",  "M9200.MNU",  "M0100.MNU",  "M0110.MNU",  "M0200.MNU",  "M0210.MNU",
+      "M0300.MNU", "M0310.MNU", "M0400.MNU",  "M0410.MNU",  "M0500.MNU",  "M9290.MNU",  "M9300.MNU",  "M9310.MNU",
+      "M9320.MNU", "M9330.MNU", "A00001.MNU", "A00002.MNU", "A00003.MNU", "A00004.MNU", "A00005.MNU", "M9000.MNU"};
   EXPECT_EQ(v3pt.mid(0, expectedHead.size()), expectedHead);
   EXPECT_EQ(v3pt.mid(44), (QStringList{"M9250.MNU", "M9260.MNU", "M690.MNU", "M790.MNU", "M791.MNU"}));
 

@@ -6,8 +6,8 @@
 
 #include "app/VentraError.h"
 #include "protocol/Crc64.h"
-#include "update/ServicePackManager.h"
 #include "update/QtPrinters.h"
+#include "update/ServicePackManager.h"
 
 namespace {
 
@@ -15,16 +15,13 @@ using T = TType_Equipamento;
 
 // A service pack with every kind of file, in server order; sizes and CRCs derive from the position.
 const char *const kServicePack[] = {
-    "HELP.V6", "OBD_X.V6",
-    "TXT_PT.BIN", "TXT_ES.BIN", "TXT_EN.BIN", "HELP_PT.BIN", "HELP_EN.BIN",
-    "DIAG_0.SMK", "DIAG_1.SMK", "DIAG_2.SMK", "OBD_2.SMK",
-    "M9020.MNU", "M9021.MNU", "M9022.MNU", "M9020.MNU", "M0100.MNU", "M0101.MNU", "M0102.MNU",
-    "M9290.MNU", "M9291.MNU", "M9292.MNU", "A00001.MNU", "m9010.MNU", "M9000.MNU", "M9270.MNU", "M590.MNU",
-    "M690.MNU",
-    "IM000400.BMP", "START.BMP", "STARTV5X.BMP", "IM600000.BMP", "IM600020.BMP", "STARTV6S.BMP", "IM090032.BMP",
-    "IM050000.BMP", "IM080001.BMP", "im600001.bmp",
-    "FLASH.FLX", "OBD.FLX", "HELP_A.FLX", "FLASH.FLX",
-    "m000.mnu", "M000.MNU",
+    "HELP.V6",      "OBD_X.V6",     "TXT_PT.BIN",   "TXT_ES.BIN",   "TXT_EN.BIN",   "HELP_PT.BIN",  "HELP_EN.BIN",
+    "DIAG_0.SMK",   "DIAG_1.SMK",   "DIAG_2.SMK",   "OBD_2.SMK",    "M9020.MNU",    "M9021.MNU",    "M9022.MNU",
+    "M9020.MNU",    "M0100.MNU",    "M0101.MNU",    "M0102.MNU",    "M9290.MNU",    "M9291.MNU",    "M9292.MNU",
+    "A00001.MNU",   "m9010.MNU",    "M9000.MNU",    "M9270.MNU",    "M590.MNU",     "M690.MNU",     "IM000400.BMP",
+    "START.BMP",    "STARTV5X.BMP", "IM600000.BMP", "IM600020.BMP", "STARTV6S.BMP", "IM090032.BMP", "IM050000.BMP",
+    "IM080001.BMP", "im600001.bmp", "FLASH.FLX",    "OBD.FLX",      "HELP_A.FLX",   "FLASH.FLX",    "m000.mnu",
+    "M000.MNU",
 };
 
 struct Fixture {
@@ -50,10 +47,13 @@ struct Fixture {
   }
 };
 
-QStringList with(QStringList head, std::initializer_list<const char *> menus, std::initializer_list<const char *> images) {
+QStringList with(QStringList head, std::initializer_list<const char *> menus,
+                 std::initializer_list<const char *> images) {
   for (const char *m : menus) head << m;
   for (const char *i : images) head << i;
-  head << "FLASH.FLX" << "FLASH.FLX" << "m000.mnu";
+  head << "FLASH.FLX"
+       << "FLASH.FLX"
+       << "m000.mnu";
   return head;
 }
 
@@ -82,7 +82,8 @@ TEST(ServicePackPrepare, ListPerModelAndLanguage) {
       {"V3 PT", T::VentraV3, 0, with(kV6 + QStringList{"TXT_PT.BIN", "DIAG_0.SMK"}, kMenusPT, kNone)},
       {"Omnibox2 ES", T::Omnibox2, 1, with(kV6 + QStringList{"TXT_ES.BIN", "DIAG_1.SMK"}, kMenusES, kNone)},
       {"RTX EN", T::VentraRTX, 2, with(kV6 + QStringList{"TXT_EN.BIN", "DIAG_2.SMK"}, kMenusEN, kNone)},
-      {"Pad, unknown language is PT", T::VentraPad, 5, with(kV6 + QStringList{"TXT_PT.BIN", "DIAG_0.SMK"}, kMenusPT, kNone)},
+      {"Pad, unknown language is PT", T::VentraPad, 5,
+       with(kV6 + QStringList{"TXT_PT.BIN", "DIAG_0.SMK"}, kMenusPT, kNone)},
       {"V4 EN", T::VentraV4, 2, with(kV6 + QStringList{"TXT_EN.BIN", "DIAG_2.SMK"}, kMenusEN, kImagesV4)},
       {"Pad2 ES", T::VentraPad2, 1, with(kV6 + QStringList{"TXT_ES.BIN", "DIAG_1.SMK"}, kMenusES, kNone)},
       {"V5 ES", T::VentraV5, 1, with(kV6, kMenusV5ES, kImagesV5)},
@@ -127,16 +128,15 @@ TEST(ServicePackPrepare, ScannerRecordsKeepOnlyWhatTheScannerNeeds) {
   Fixture f;
   auto &vt = f.sp.CrcManagerVT();
   auto entry = [&](const char *n) { return f.sp.CrcManager().GetInfoCrc(n); };
-  vt.Add(entry("HELP.V6")->Sz(), "HELP.V6", entry("HELP.V6")->Crc());            // equal: dropped
-  vt.Add(entry("OBD_X.V6")->Sz() + 1, "OBD_X.V6", entry("OBD_X.V6")->Crc());     // size differs: kept
+  vt.Add(entry("HELP.V6")->Sz(), "HELP.V6", entry("HELP.V6")->Crc());           // equal: dropped
+  vt.Add(entry("OBD_X.V6")->Sz() + 1, "OBD_X.V6", entry("OBD_X.V6")->Crc());    // size differs: kept
   vt.Add(entry("M9020.MNU")->Sz(), "M9020.MNU", "999999");                      // CRC differs: kept
-  vt.Add(entry("M0100.MNU")->Sz(), "M0100.MNU", entry("M0100.MNU")->Crc());      // equal: dropped
-  vt.Add(entry("A00001.MNU")->Sz(), "a00001.mnu", entry("A00001.MNU")->Crc());   // other case: absent, kept
-  vt.Add(entry("FLASH.FLX")->Sz(), "FLASH.FLX", entry("FLASH.FLX")->Crc());      // both copies dropped
-  vt.Add(entry("m000.mnu")->Sz(), "m000.mnu", entry("m000.mnu")->Crc());         // dropped
-  EXPECT_EQ(f.prepare(T::VentraV6, 0),
-            (QStringList{"OBD_X.V6", "M9020.MNU", "A00001.MNU", "M9000.MNU", "M690.MNU", "IM600000.BMP",
-                         "IM600020.BMP", "STARTV6S.BMP", "im600001.bmp"}));
+  vt.Add(entry("M0100.MNU")->Sz(), "M0100.MNU", entry("M0100.MNU")->Crc());     // equal: dropped
+  vt.Add(entry("A00001.MNU")->Sz(), "a00001.mnu", entry("A00001.MNU")->Crc());  // other case: absent, kept
+  vt.Add(entry("FLASH.FLX")->Sz(), "FLASH.FLX", entry("FLASH.FLX")->Crc());     // both copies dropped
+  vt.Add(entry("m000.mnu")->Sz(), "m000.mnu", entry("m000.mnu")->Crc());        // dropped
+  EXPECT_EQ(f.prepare(T::VentraV6, 0), (QStringList{"OBD_X.V6", "M9020.MNU", "A00001.MNU", "M9000.MNU", "M690.MNU",
+                                                    "IM600000.BMP", "IM600020.BMP", "STARTV6S.BMP", "im600001.bmp"}));
   EXPECT_EQ(f.sp.GetVtValue("OBD_X.V6")->Sz(), entry("OBD_X.V6")->Sz() + 1);
   EXPECT_EQ(f.sp.GetVtValue("obd_x.v6"), nullptr);
   EXPECT_EQ(f.sp.GetVtValue(""), nullptr);
@@ -153,8 +153,8 @@ TEST(ServicePackPrepare, UpToDateScannerGetsNothingAndEmptyRecordsGetEverything)
 }
 
 TEST(ServicePackPrepare, StemRule) {
-  for (auto [name, stem] : {std::pair{"X_PT.BIN", "X"}, {"X.V6", "X"}, {"A_B_C.FLX", "A"}, {"NODOT", "NODOT"},
-                            {"A.B_C", "A.B"}, {"", ""}})
+  for (auto [name, stem] :
+       {std::pair{"X_PT.BIN", "X"}, {"X.V6", "X"}, {"A_B_C.FLX", "A"}, {"NODOT", "NODOT"}, {"A.B_C", "A.B"}, {"", ""}})
     EXPECT_EQ(ServicePackStem(name), stem) << name;
   Fixture f;
   f.sp.CrcManager().Add(1, "x.v6", "1");
@@ -181,9 +181,9 @@ TEST(ServicePackExtras, MasksInOrderCaseInsensitiveAndMatchedTwiceAddedTwice) {
   const QString base = dir.path() + "/";
   const QString files = base + "files/";
   QDir().mkpath(files);
-  const char *names[] = {"a.MNU",   "B_PT.BIN", "c_pt.bin", "x.flx",     "app",     "APPCTRL",  "app_2.0.bin",
-                         "app_x.log", "ckl",     "CKLCTRL",  "ckl_1.bin", "mlo",    "z.App",    "s.SMK",
-                         "i.bmp",   "k.bkp",    "l.log",    "v.V4",      "w.v6",    "readme.txt", "appx"};
+  const char *names[] = {"a.MNU",     "B_PT.BIN", "c_pt.bin", "x.flx",     "app",  "APPCTRL",    "app_2.0.bin",
+                         "app_x.log", "ckl",      "CKLCTRL",  "ckl_1.bin", "mlo",  "z.App",      "s.SMK",
+                         "i.bmp",     "k.bkp",    "l.log",    "v.V4",      "w.v6", "readme.txt", "appx"};
   int i = 0;
   for (const char *n : names) makeFile(files + n, QByteArray(10 + i++, char('a' + i)));
   QDir().mkpath(files + "folder.mnu");  // folders are never listed
@@ -192,9 +192,9 @@ TEST(ServicePackExtras, MasksInOrderCaseInsensitiveAndMatchedTwiceAddedTwice) {
   sp.PrepareExtrasToUpdate();
   QStringList got;
   for (const auto &e : sp.FilesToUpdate()) got << e->Fn();
-  EXPECT_EQ(got, (QStringList{"a.MNU", "B_PT.BIN", "c_pt.bin", "x.flx", "app", "APPCTRL", "app_2.0.bin",
-                              "app_x.log", "ckl", "CKLCTRL", "ckl_1.bin", "mlo", "z.App", "s.SMK", "i.bmp", "k.bkp",
-                              "app_x.log", "l.log", "v.V4", "w.v6"}));
+  EXPECT_EQ(got, (QStringList{"a.MNU",     "B_PT.BIN", "c_pt.bin",  "x.flx",     "app",  "APPCTRL", "app_2.0.bin",
+                              "app_x.log", "ckl",      "CKLCTRL",   "ckl_1.bin", "mlo",  "z.App",   "s.SMK",
+                              "i.bmp",     "k.bkp",    "app_x.log", "l.log",     "v.V4", "w.v6"}));
   for (const auto &e : sp.FilesToUpdate()) {
     const QString path = files + e->Fn();
     EXPECT_EQ(e->Sz(), uint32_t(QFileInfo(path).size())) << e->Fn().toStdString();

@@ -107,12 +107,15 @@ TEST_F(UpdateServerTest, VersionRecordMissingOrUnreadableLeavesNoRecord) {
     size_t images;
   };
   const Case cases[] = {
-      {"no version file", [&] { QFile::remove(fw + "info_fw.json"); },
+      {"no version file",
+       [&] { QFile::remove(fw + "info_fw.json"); },
        {"Baixando arquivo: info_fw.json", "Erro: Operação abortada. Falha ao baixar arquivo: info_fw.json",
         "Baixando arquivo: FileCrcControl.json"},
        17},
       {"version file not JSON", [&] { writeAll(fw + "info_fw.json", "servicePack=41"); }, {}, 17},
-      {"version file with a text service pack", [&] { writeAll(fw + "info_fw.json", R"({"servicePack":"41"})"); }, {},
+      {"version file with a text service pack",
+       [&] { writeAll(fw + "info_fw.json", R"({"servicePack":"41"})"); },
+       {},
        17},
       {"image list unreadable", [&] { writeAll(fw + "FileCrcControl.json", "[{\"sz\":1,"); }, {}, 0},
       {"image list not an array", [&] { writeAll(fw + "FileCrcControl.json", "{}"); }, {}, 0},
@@ -261,7 +264,7 @@ TEST_F(UpdateServerTest, DemoPackPreparesWhatEachModelNeeds) {
 
   const QStringList v4 = names(TType_Equipamento::VentraV4, 2);
   EXPECT_EQ(v4.filter("_EN.BIN"), (QStringList{"TEXTOS_EN.BIN", "TECLADO_EN.BIN"}));  // AJUDA_EN.BIN: AJUDA.V6
-  EXPECT_EQ(v4.filter(".SMK"), (QStringList{"DIAG_2.SMK"}));                         // OBD_2.SMK: OBD.V6
+  EXPECT_EQ(v4.filter(".SMK"), (QStringList{"DIAG_2.SMK"}));                          // OBD_2.SMK: OBD.V6
   EXPECT_EQ(v4.filter(".MNU").size(), 49 + 1);
   EXPECT_TRUE(v4.contains("IM050000.BMP"));
   EXPECT_FALSE(v4.contains("START.BMP"));

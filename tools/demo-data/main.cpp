@@ -2,6 +2,7 @@
 // pack ("sp/sp<N>/": "FileCrcControl.json" + one zip per file stem) and the firmware folders
 // ("fw/oficial/", "fw/homolog/": "info_fw.json", "FileCrcControl.json", the images). The content
 // is generated from a seed, so the same options always give the same bytes.
+#include <zip.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <zip.h>
 
 #include "protocol/Crc64.h"
 #include "update/FileCrcControl.h"
@@ -70,7 +70,8 @@ QByteArray contentOf(const QString &name, uint32_t seed, int size) {
 
 QStringList servicePackNames() {
   QStringList names;
-  names << "AJUDA.V6" << "OBD.V6";
+  names << "AJUDA.V6"
+        << "OBD.V6";
   for (const char *lang : {"PT", "ES", "EN"})
     for (const char *base : {"TEXTOS", "TECLADO", "AJUDA"}) names << QString("%1_%2.BIN").arg(base, lang);
   for (int d = 0; d < 3; ++d) names << QString("DIAG_%1.SMK").arg(d) << QString("OBD_%1.SMK").arg(d);
@@ -88,15 +89,23 @@ QStringList servicePackNames() {
           names << f->FileName();
         }
     }
-  names << "M9270.MNU" << "M9280.MNU" << "M590.MNU";
-  for (const char *img : {"IM000400", "IM001060", "IM002022", "IM016020", "IM025001", "IM025002", "IM026020",
-                          "IM029000", "IM035001", "IM035002", "IM039000", "IM040000", "IM090007", "IM090008",
-                          "IM090013", "IM090016", "IM090017", "IM090018", "IM090024", "IM090025", "IM090026",
-                          "IM090027", "IM090031", "IM090032", "START", "STARTV5", "STARTV5X"})
+  names << "M9270.MNU"
+        << "M9280.MNU"
+        << "M590.MNU";
+  for (const char *img :
+       {"IM000400", "IM001060", "IM002022", "IM016020", "IM025001", "IM025002", "IM026020", "IM029000", "IM035001",
+        "IM035002", "IM039000", "IM040000", "IM090007", "IM090008", "IM090013", "IM090016", "IM090017", "IM090018",
+        "IM090024", "IM090025", "IM090026", "IM090027", "IM090031", "IM090032", "START",    "STARTV5",  "STARTV5X"})
     names << QString(img) + ".BMP";
   for (int i = 0; i <= 20; ++i) names << QString("IM6%1.BMP").arg(i, 5, 10, QChar('0'));
-  names << "STARTV6.BMP" << "STARTV6S.BMP" << "IM050000.BMP" << "IM050001.BMP" << "IM080001.BMP";
-  names << "FLASH.FLX" << "ECU01.FLX" << "OBD.FLX";
+  names << "STARTV6.BMP"
+        << "STARTV6S.BMP"
+        << "IM050000.BMP"
+        << "IM050001.BMP"
+        << "IM080001.BMP";
+  names << "FLASH.FLX"
+        << "ECU01.FLX"
+        << "OBD.FLX";
   names << "M000.MNU";
   return names;
 }
@@ -251,12 +260,18 @@ int main(int argc, char **argv) {
       return args[++i];
     };
     bool ok = true;
-    if (a == "--out") o.out = next();
-    else if (a == "--content") o.content = next();
-    else if (a == "--sp") o.servicePack = next().toInt(&ok);
-    else if (a == "--seed") o.seed = next().toUInt(&ok);
-    else if (a == "--image-size") o.imageSize = next().toInt(&ok);
-    else if (a == "--fw-version") o.fwVersion = next();
+    if (a == "--out")
+      o.out = next();
+    else if (a == "--content")
+      o.content = next();
+    else if (a == "--sp")
+      o.servicePack = next().toInt(&ok);
+    else if (a == "--seed")
+      o.seed = next().toUInt(&ok);
+    else if (a == "--image-size")
+      o.imageSize = next().toInt(&ok);
+    else if (a == "--fw-version")
+      o.fwVersion = next();
     else if (a == "--help" || a == "-h") {
       usage(stdout);
       return 0;
