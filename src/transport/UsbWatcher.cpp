@@ -73,7 +73,8 @@ std::map<QString, TClassUsbWatcher::Descriptor> TClassUsbWatcher::readFolder() c
       const auto it = j.find(key);
       return it != j.end() && it->is_string() ? QString::fromStdString(it->get<std::string>()) : QString();
     };
-    Descriptor d{str("vid"), str("pid")};
+    // a new port under the same file name is another plug-in (pulled and plugged between two looks)
+    Descriptor d{str("vid"), str("pid"), str("port")};
     if (d.vid.isEmpty() || d.pid.isEmpty()) continue;
     out[f] = d;
   }
@@ -89,13 +90,13 @@ void TClassUsbWatcher::VerificaPastaDispositivos() {
   known_ = now;
   for (const auto &[file, d] : before) {
     const auto it = now.find(file);
-    if (it == now.end() || it->second.vid != d.vid || it->second.pid != d.pid)
+    if (it == now.end() || !(it->second == d))
       deliver(TDeviceChangeMsg::ForUsb(TDeviceChangeMsg::kDeviceRemoveComplete, d.vid, d.pid,
                                        QStringLiteral("virtual-") + QFileInfo(file).completeBaseName()));
   }
   for (const auto &[file, d] : now) {
     const auto it = before.find(file);
-    if (it == before.end() || it->second.vid != d.vid || it->second.pid != d.pid)
+    if (it == before.end() || !(it->second == d))
       deliver(TDeviceChangeMsg::ForUsb(TDeviceChangeMsg::kDeviceArrival, d.vid, d.pid,
                                        QStringLiteral("virtual-") + QFileInfo(file).completeBaseName()));
   }

@@ -68,7 +68,8 @@ class TClassUsbWatcher {
 
  private:
   struct Descriptor {
-    QString vid, pid;
+    QString vid, pid, port;
+    bool operator==(const Descriptor &o) const { return vid == o.vid && pid == o.pid && port == o.port; }
   };
   void RegistraNotificacaoUsb();
   void onUdevReadable();

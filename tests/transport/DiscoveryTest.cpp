@@ -157,6 +157,27 @@ TEST_F(VirtualDevices, ArrivalAndRemovalFollowTheDescriptorFile) {
   EXPECT_EQ(ev.disconnected, 1);
 }
 
+TEST_F(VirtualDevices, DescriptorReplacedWithAnotherPortIsUnplugAndPlug) {
+  TClassUsbWatcher w(0, devices);
+  WatchedEvents ev;
+  ev.attach(w);
+  auto place = [&](const char *port) {
+    const QByteArray text = QByteArray(R"({"port":")") + port + R"(","vid":"2956","pid":"2010"})";
+    QFile::remove(devices + "/x.json");  // QFile::rename does not replace
+    return writeText(devices + "/.x.tmp", text) && QFile::rename(devices + "/.x.tmp", devices + "/x.json");
+  };
+  ASSERT_TRUE(place("/dev/pts/70"));
+  ASSERT_TRUE(PumpUntil([&] { return ev.connected == 1; }, 3000));
+  // both changes seen in one look, as when a pull and a plug come close together
+  ASSERT_TRUE(place("/dev/pts/71"));
+  w.VerificaPastaDispositivos();
+  EXPECT_EQ(ev.disconnected, 1);
+  EXPECT_EQ(ev.connected, 2);
+  EXPECT_TRUE(w.FlagConectado());
+  PumpFor(300);
+  EXPECT_EQ(ev.connected, 2) << "the folder notification finds nothing new";
+}
+
 TEST_F(VirtualDevices, BootLoaderOtherDevicesAndBadDescriptorsRaiseNothing) {
   TClassUsbWatcher w(0, devices);
   WatchedEvents ev;
