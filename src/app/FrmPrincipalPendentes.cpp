@@ -36,15 +36,5 @@ void TfrmPrincipal::ConferePoliticaDeUso(bool) {}
 // Portal report of a click on a carousel picture.
 void TfrmPrincipal::ClickPropaganda(const QString &) {}
 
-// The update button: firmware, extra files, logs and service-pack files.
-void TfrmPrincipal::IniciaAtualizacao() { EscreveTrace(QStringLiteral("Atualização ainda não disponível")); }
-
-// The service window's map-only run and CRC errors report.
-void TfrmPrincipal::IniciaMapaCRC() {}
+// The service window's CRC errors report.
 void TfrmPrincipal::ObterErrosCRC() {}
-
-// Steps of the update chain (firmware, extra files, logs, service-pack files): none yet.
-bool TfrmPrincipal::ExecutaPassoAtualizacao(TTimerControlPrincipalEnum step) {
-  EscreveTrace(QStringLiteral("Passo sem implementação: ") + TimerControlName(step));
-  return false;
-}
