@@ -83,6 +83,13 @@ void TJsonLib::SaveJsonToFile(const nlohmann::ordered_json &json, const QString 
     ::unlink(tempPath.constData());
     throw VentraError(QStringLiteral("Falha ao gravar arquivo: ") + fileName + " (" + why + ")");
   }
+  // the rename itself must survive a power cut too
+  const QByteArray folder = QFile::encodeName(QFileInfo(fileName).absolutePath());
+  const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
 }
 
 QString TJsonLib::TrocaCharEspecToJson(const QString &text) {
