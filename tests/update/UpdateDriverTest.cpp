@@ -24,6 +24,7 @@
 #include "support/ServerProcess.h"
 #include "support/SimProcess.h"
 #include "update/FileCrcControl.h"
+#include "update/MnuManager.h"
 #include "update/UpdateDriver.h"
 
 QT_BEGIN_NAMESPACE
@@ -407,5 +408,35 @@ TEST_F(UpdateTest, FirmwareCrcThatNeverMatches) {
   PumpFor(300);
   EXPECT_FALSE(frm->StepPending());
   EXPECT_FALSE(traces.contains("Scanner Update 03 - VerificaArquivosExtras"));
+}
+}  // namespace
+
+namespace {
+// A scanner that already holds every file but two: one is written, the other is missing from
+// the download server and is counted in the final message.
+TEST_F(UpdateTest, FileMissingFromTheServerIsCounted) {
+  startServer({"--fw-version", "500"});
+  startSim({"--type", "10", "--sp", "40"});
+  const QString missing = MnuFileName(TMnuType::mnuParametros, TMnuLanguage::mnuPT);
+  const QString written = MnuFileName(TMnuType::mnuAjustes, TMnuLanguage::mnuPT);
+  ASSERT_TRUE(QFile::exists(content + missing) && QFile::exists(content + written));
+  ASSERT_TRUE(QFile::remove(server->filesRoot() + "/sp/sp41/" + missing.section('.', 0, 0) + ".zip"));
+  for (const QString &n : QDir(content).entryList(QDir::Files))
+    if (n != missing && n != written) ASSERT_TRUE(QFile::copy(content + n, sim->filesDir() + "/" + n));
+  showWindow();
+  frm->acBtnAtualizar();
+  ASSERT_TRUE(waitInfo("Atualização finalizada.", 120000)) << dump();
+  EXPECT_TRUE(ui->texts("info").contains("Atualização finalizada. Houve 1 erros durante a atualização.\r"
+                                         "Tente novamente ou conctacte o Suporte Técnico!"));
+  EXPECT_TRUE(traces.contains("Arquivo não localizado: " + missing + " - Qtd Erros: 1 - Pular para o próximo arquivo"))
+      << dump();
+  EXPECT_TRUE(traces.contains("Arquivo atualizado com sucesso: " + written));
+  EXPECT_EQ(readAll(sim->filesDir() + "/" + written), readAll(content + written));
+  EXPECT_FALSE(QFile::exists(sim->filesDir() + "/" + missing));
+  TClassFileCrcControlManagerVT vt(sim->filesDir() + "/", "C", "512345");
+  vt.LoadCrcFileContent();
+  const auto *rec = vt.GetInfoCrc(missing);
+  ASSERT_TRUE(rec);
+  EXPECT_EQ(rec->Erro(), "Arquivo não localizado");
 }
 }  // namespace
