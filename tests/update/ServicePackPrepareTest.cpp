@@ -185,7 +185,10 @@ TEST(ServicePackExtras, MasksInOrderCaseInsensitiveAndMatchedTwiceAddedTwice) {
                          "app_x.log", "ckl",      "CKLCTRL",  "ckl_1.bin", "mlo",  "z.App",      "s.SMK",
                          "i.bmp",     "k.bkp",    "l.log",    "v.V4",      "w.v6", "readme.txt", "appx"};
   int i = 0;
-  for (const char *n : names) makeFile(files + n, QByteArray(10 + i++, char('a' + i)));
+  for (const char *n : names) {
+    makeFile(files + n, QByteArray(10 + i, char('a' + i)));
+    ++i;
+  }
   QDir().mkpath(files + "folder.mnu");  // folders are never listed
 
   TClassServicePackManager sp(base, base + "vt/", "77", "300001");
