@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -27,6 +26,7 @@
 #include "app/Log.h"
 #include "transport/FrameTrace.h"
 #include "ui/FrameTraceWindow.h"
+#include "ui/FrmBrixmontDebug.h"
 #include "ui/FrmPersonaliza.h"
 
 namespace {
@@ -78,24 +78,6 @@ void repolish(QWidget *w) {
   w->style()->polish(w);
 }
 
-// A small read-only trace window; it receives every trace line while it exists.
-class TraceWindow : public QWidget {
- public:
-  TraceWindow() {
-    setWindowTitle(QStringLiteral("Debug"));
-    auto *lay = new QVBoxLayout(this);
-    memDebug = new QPlainTextEdit(this);
-    memDebug->setReadOnly(true);
-    memDebug->setLineWrapMode(QPlainTextEdit::NoWrap);
-    lay->addWidget(memDebug);
-    auto *btnClear = new QPushButton(QStringLiteral("Clear"), this);
-    lay->addWidget(btnClear);
-    connect(btnClear, &QPushButton::clicked, memDebug, &QPlainTextEdit::clear);
-    Trace::setSink([this](const QString &line) { memDebug->appendPlainText(line); });
-  }
-  ~TraceWindow() override { Trace::setSink({}); }
-  QPlainTextEdit *memDebug;
-};
 }  // namespace
 
 TfrmPrincipalWindow::TfrmPrincipalWindow(QWidget *parent) : QMainWindow(parent) {
@@ -161,6 +143,11 @@ TfrmPrincipalWindow::~TfrmPrincipalWindow() {
 
 bool TfrmPrincipalWindow::Start() {
   logic_->FormCreate();
+  if (QScreen *scr = QGuiApplication::primaryScreen()) {
+    const QRect r = scr->availableGeometry();
+    resize(std::min(width(), r.width()), std::min(height(), r.height()));
+    move(r.center() - QPoint(width() / 2, height() / 2));
+  }
   show();
   return logic_->FormShow();
 }
@@ -363,11 +350,12 @@ void TfrmPrincipalWindow::Render(const TMainScreen &s) {
 
 void TfrmPrincipalWindow::CriaJanelaDebug() {
   if (debugWindow_) return;
-  debugWindow_ = std::make_unique<TraceWindow>();
+  debugWindow_ = std::make_unique<TfrmBrixmontDebug>();
+  debugWindow_->InstallAsTraceSink();
   const QRect scr = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
                                                      : QRect(0, 0, 1366, 768);
-  debugWindow_->setGeometry(scr.right() - 400, scr.top(), 400, 400);
-  debugWindow_->show();
+  // top right corner of the screen
+  debugWindow_->ShowDebug(400, 400, scr.right() + 1 - 400, scr.top());
 }
 
 void TfrmPrincipalWindow::CriaJanelaDebugSerial() {

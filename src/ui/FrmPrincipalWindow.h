@@ -13,6 +13,7 @@ class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
+class TfrmBrixmontDebug;
 class TfrmDebug;
 
 // The main window: draws TfrmPrincipal's state and hands the user's clicks and keys to it.
@@ -60,7 +61,7 @@ class TfrmPrincipalWindow : public QMainWindow, public IMainView {
   static void setBar(QProgressBar *bar, const TProgressBarState &st);
 
   std::unique_ptr<TfrmPrincipal> logic_;
-  std::unique_ptr<QWidget> debugWindow_;
+  std::unique_ptr<TfrmBrixmontDebug> debugWindow_;
   std::unique_ptr<TfrmDebug> serialDebugWindow_;
   QString shownPicture_;
   QSet<int> heldKeys_;

@@ -18,7 +18,11 @@ class WidgetsShellUi : public IShellUi {
   void StatusShowMsg(const QString &text) override;
   void StatusClose() override;
   std::unique_ptr<IDownloadView> CreateDownloadView(bool cancelAllowed) override;
+  // Captions and button texts of the message boxes: 0 PT, 1 ES, 2 EN.
+  void AplicaIdioma(int idioma) override;
+  int Idioma() const { return idioma_; }
 
  private:
   QPointer<QWidget> mainWindow_;
+  int idioma_ = 0;
 };

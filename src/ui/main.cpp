@@ -13,6 +13,7 @@
 #include "protocol/VentraLib.h"
 #include "ui/FrmPrincipalWindow.h"
 #include "ui/StatusForm.h"
+#include "ui/WidgetsShellUi.h"
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);
@@ -33,9 +34,13 @@ int main(int argc, char **argv) {
 
   int rc = 0;
   {
+    WidgetsShellUi shellUi;
+    ShellUi::install(&shellUi);
     TfrmPrincipalWindow frmPrincipal;
+    shellUi.setMainWindow(&frmPrincipal);
     if (frmPrincipal.Start()) rc = app.exec();
     else rc = 1;
+    ShellUi::install(nullptr);
   }
   // process-wide single instances end with the program
   TClassStatusForm::FreeInstance();

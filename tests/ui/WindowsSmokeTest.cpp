@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -29,6 +30,7 @@
 #include "ui/FrmPersonaliza.h"
 #include "ui/FrmPrincipalWindow.h"
 #include "ui/StatusForm.h"
+#include "ui/WidgetsShellUi.h"
 
 namespace {
 void keyClick(QWidget *w, int key) {
@@ -85,6 +87,43 @@ TEST(FrmMensagem, TwoButtonsCentredAsAPairAndTheKeysAnswer) {
   EXPECT_EQ(frm.ShowMessageForm("x", "A", "B", 200, 500, 10, false, false), TTypeResposta::trNone);
   QTimer::singleShot(50, &frm, [&] { frm.bitF2->click(); });
   EXPECT_EQ(frm.ShowMessageForm("x", "A", "B", 200, 500, 10, false, false), TTypeResposta::trF2);
+}
+
+TEST(WidgetsShellUi, MessageBoxesTakeTheCaptionsOfTheLanguage) {
+  App();
+  WidgetsShellUi shell;
+  struct Case {
+    int idioma;
+    TMsgKind kind;
+    TMsgButtons buttons;
+    const char *title;
+    QStringList buttonTexts;
+  };
+  const Case cases[] = {
+      {0, TMsgKind::Information, TMsgButtons::OK, "Informação", {"OK"}},
+      {1, TMsgKind::Confirmation, TMsgButtons::YesNo, "Confirmar", {"&Sí", "&No"}},
+      {2, TMsgKind::Warning, TMsgButtons::YesNo, "Warning", {"&Yes", "&No"}},
+      {0, TMsgKind::Error, TMsgButtons::YesNo, "Erro", {"&Sim", "&Não"}},
+      {9, TMsgKind::Error, TMsgButtons::OK, "Erro", {"OK"}},  // an unknown language keeps the last one
+  };
+  for (const auto &c : cases) {
+    shell.AplicaIdioma(c.idioma);
+    QString title, text;
+    QStringList texts;
+    QTimer::singleShot(50, [&] {
+      auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+      ASSERT_TRUE(box);
+      title = box->windowTitle();
+      text = box->text();
+      for (auto *b : box->buttons()) texts << b->text();
+      box->button(c.buttons == TMsgButtons::YesNo ? QMessageBox::Yes : QMessageBox::Ok)->click();
+    });
+    const TMsgResult r = shell.MessageBox(c.kind, "linha 1\rlinha 2", c.buttons);
+    EXPECT_EQ(r, c.buttons == TMsgButtons::YesNo ? TMsgResult::Yes : TMsgResult::OK);
+    EXPECT_EQ(title, QString::fromUtf8(c.title));
+    EXPECT_EQ(text, "linha 1\nlinha 2");
+    for (const auto &b : c.buttonTexts) EXPECT_TRUE(texts.contains(b)) << b.toStdString();
+  }
 }
 
 TEST(StatusForm, ShowsReplacesAndCloses) {
