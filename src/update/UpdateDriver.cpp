@@ -44,6 +44,18 @@ bool probeInternet() {
 
 TClassUpdateDriver::TClassUpdateDriver(TfrmPrincipal &frm) : QObject(&frm), F(frm), FVerificaInternet(probeInternet) {
   setObjectName(QStringLiteral("UpdateDriver"));
+  // the transfer progress also refreshes the progress lines while a run is on (the window sets
+  // the bar itself); the elapsed-time line changing lets pending messages run during a write
+  auto &vt = *TClass_VentraLib::GetInstance();
+  vt.OnProgress = [this, janela = std::move(vt.OnProgress)](qint64 done) {
+    if (janela) janela(done);
+    if (!F.Tela().bitCancelaAtualizacaoVisible || !F.ConfLocal() || !F.SPManager()) return;
+    try {
+      AtualizaProgresso();
+    } catch (const std::exception &e) {
+      Trace(QString::fromUtf8(e.what()));
+    }
+  };
 }
 
 TClassUpdateDriver &TClassUpdateDriver::Of(TfrmPrincipal &frm) {
@@ -215,8 +227,6 @@ void TClassUpdateDriver::RegistraSucessoArquivo(TClassFileCrcControlVtValue *rec
   rec->SetDT_Write(CrcControlTimeStamp());
   rec->SetErro(QString());
   CrcVT().SaveToLocal();
-  // counters go to disk with every result, so even a crash of the program loses no position
-  Salva();
   SalvaCrcNoScanner(10);
 }
 
@@ -228,7 +238,6 @@ void TClassUpdateDriver::RegistraFalhaArquivo(TClassFileCrcControlVtValue *rec, 
   Incrementa("UPDATE_CRC_COUNT");
   rec->SetErro(reason);
   CrcVT().SaveToLocal();
-  Salva();
   SalvaCrcNoScanner(10);
 }
 

@@ -440,3 +440,22 @@ TEST_F(UpdateTest, FileMissingFromTheServerIsCounted) {
   EXPECT_EQ(rec->Erro(), "Arquivo não localizado");
 }
 }  // namespace
+
+namespace {
+// An empty V4 brought up to date in one go: every listed file byte-exact, the control file
+// written back, the final report and the portal report made.
+TEST_F(UpdateTest, EmptyV4FullUpdate) {
+  startServer({"--fw-version", "400"});
+  startSim({"--type", "8", "--sp", "40"});
+  showWindow();
+  frm->acBtnAtualizar();
+  ASSERT_TRUE(waitInfo(kFinalOk, 240000)) << dump();
+  const QStringList names = loopFiles();
+  EXPECT_GE(names.size(), 49);
+  expectScannerHolds(names);
+  EXPECT_EQ(conf("ERROR_COUNT"), 0);
+  EXPECT_EQ(conf("LAST_INDEX"), 0);
+  EXPECT_EQ(frm->Tela().ServicePack, Globais::ServicePackIDE + " (atualizado)");
+  EXPECT_TRUE(portalLog().contains("/portal/liberacao/cf_hist_sistema_isapi.dll/hist_atualizacao?nrserie=512345&sp=40"));
+}
+}  // namespace
