@@ -348,6 +348,9 @@ struct FirmwareCase {
   QStringList simArgs;
 };
 
+// Keeps the test names stable (the default printer dumps the struct's bytes).
+void PrintTo(const FirmwareCase &c, std::ostream *os) { *os << c.name; }
+
 class FirmwareTest : public UpdateTest, public ::testing::WithParamInterface<FirmwareCase> {};
 
 TEST_P(FirmwareTest, ImagesWrittenVerifiedAndHandedOver) {
