@@ -203,6 +203,7 @@ void TfrmPrincipal::EscreveTrace(const QString &text) { ::EscreveTrace(text); }
 void TfrmPrincipal::tmrControlTimer() {
   tmrControl.stop();
   try {
+    if (OnAntesDoPasso && OnAntesDoPasso(FTimerEnum)) return;
     RunStep(FTimerEnum);
   } catch (const std::exception &e) {
     EscreveTrace(QStringLiteral("Exceção no TmrControl. Ex: ") + exceptionText(e));

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "app/Idiomas.h"
@@ -74,6 +75,9 @@ class TfrmPrincipal : public QObject {
   TTimerControlPrincipalEnum TimerEnum() const { return FTimerEnum; }
   bool StepPending() const { return tmrControl.isActive(); }
   void EscreveTrace(const QString &text);
+  // Called as the runner fires, before the step runs; a handler that returns true takes the
+  // step over (diagnostics and tests watch the chain this way).
+  std::function<bool(TTimerControlPrincipalEnum)> OnAntesDoPasso;
 
   // Operations the update, log and server steps use.
   void ShowMessageToUser();

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <memory>
 
 #include "app/Carrossel.h"
@@ -13,6 +14,7 @@
 #include "app/FrmPrincipal.h"
 #include "app/Globais.h"
 #include "app/Log.h"
+#include "app/VentraError.h"
 #include "protocol/VentraLib.h"
 #include "support/QtPump.h"
 #include "support/ScriptedUi.h"
@@ -456,18 +458,25 @@ TEST_F(StartupTest, PendingReconnectionActionsContinueTheInterruptedWork) {
   auto &cfg = TClassConfLocal::GetInstance();
   struct Case {
     AR value;
-    const char *nextStep;
+    S nextStep;
     AR after;
   };
   const Case cases[] = {
-      {AR::arRetomarAtualizacao, "cpAtual_GetFileSize", AR::arRetomarAtualizacao},
-      {AR::arRetomarFileExtra, "cpAtualizaFileExtra", AR::arRetomarFileExtra},
-      {AR::arFinalizaFirmware, "cpFinalizaFirmware", AR::arNone},
-      {AR::arFimLogs, "cpVerificaEquipAtualizado", AR::arNone},
-      {AR::arFinalizaArquivosExtras, "cpFinalizaArquivosExtras", AR::arNone},
+      {AR::arRetomarAtualizacao, S::cpAtual_GetFileSize, AR::arRetomarAtualizacao},
+      {AR::arRetomarFileExtra, S::cpAtualizaFileExtra, AR::arRetomarFileExtra},
+      {AR::arFinalizaFirmware, S::cpFinalizaFirmware, AR::arNone},
+      {AR::arFimLogs, S::cpVerificaEquipAtualizado, AR::arNone},
+      {AR::arFinalizaArquivosExtras, S::cpFinalizaArquivosExtras, AR::arNone},
+  };
+  // the update chain's own steps are watched, not run
+  std::vector<S> passos;
+  frm->OnAntesDoPasso = [&](S step) {
+    passos.push_back(step);
+    return step >= S::cpAtualizaFirmware && step <= S::cpAtual_UpdateFile;
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(AfterReconnectionName(c.value).toStdString());
+    passos.clear();
     frm->FAfterReconnection = c.value;
     cfg.ConfLocal_AddBoolean("ATUALIZACAO", "EM_ATUALIZACAO", true);
     cfg.ConfLocal_AddBoolean("ATUALIZACAO", "DESCONECTADO", false);
@@ -482,10 +491,10 @@ TEST_F(StartupTest, PendingReconnectionActionsContinueTheInterruptedWork) {
     EXPECT_EQ(tela().NrSerie, "512345");
     EXPECT_EQ(conf("ATUALIZACAO", "DESCONECTADO"), "TRUE");
     ASSERT_TRUE(sim->plug());
-    const QString passo = "Passo sem implementação: " + QString::fromLatin1(c.nextStep);
-    ASSERT_TRUE(PumpUntil([&] { return traces.indexOf(passo, before) >= 0; }, 15000))
+    ASSERT_TRUE(PumpUntil([&] { return std::find(passos.begin(), passos.end(), c.nextStep) != passos.end(); }, 15000))
         << traces.mid(before).join('\n').toStdString();
     EXPECT_EQ(traces.indexOf("02 - CheckAplicativoAtualizado", before), -1);  // no startup sequence
+    EXPECT_EQ(std::count(passos.begin(), passos.end(), S::cpCheckApkAtualizado), 0);
     EXPECT_EQ(frm->FAfterReconnection, c.after);
     if (c.value == AR::arRetomarAtualizacao || c.value == AR::arRetomarFileExtra) {
       EXPECT_EQ(conf("ATUALIZACAO", "DESCONECTADO"), "FALSE");
@@ -509,6 +518,11 @@ TEST_F(StartupTest, AnotherScannerAfterReconnectionIsRefusedAndNothingResumes) {
   ASSERT_TRUE(a);
   ASSERT_TRUE(createAndShow());
   ASSERT_TRUE(waitTrace("11 - LiberaBotoes"));
+  std::vector<S> passos;
+  frm->OnAntesDoPasso = [&](S step) {
+    passos.push_back(step);
+    return false;
+  };
   frm->FAfterReconnection = AR::arRetomarAtualizacao;
   ASSERT_TRUE(a->pull());
   ASSERT_TRUE(waitTrace("FAfterReconnection: arRetomarAtualizacao", 5000));
@@ -517,8 +531,8 @@ TEST_F(StartupTest, AnotherScannerAfterReconnectionIsRefusedAndNothingResumes) {
   ASSERT_TRUE(waitTrace("ShowMessageToUser", 3000));
   EXPECT_EQ(ui->texts("info"), QStringList{"Atenção: Número de Série não confere com o último conectado, verifique!"});
   EXPECT_EQ(tela().ActivePage, TPaginaPrincipal::tbsConectar);
-  PumpFor(200);
-  EXPECT_FALSE(waitTracePrefix("Passo sem implementação", 100));
+  PumpFor(300);
+  EXPECT_TRUE(std::none_of(passos.begin(), passos.end(), [](S p) { return p == S::cpAtual_GetFileSize; }));
 }
 
 TEST_F(StartupTest, LanguageChangeTalksToTheScannerAndRestartsIt) {
@@ -564,5 +578,25 @@ TEST_F(StartupTest, KeysAndActionsFollowTheButtons) {
   frm->Tela().ActivePage = TPaginaPrincipal::tbsConectar;
   frm->KeyDown(Qt::Key_F8);
   EXPECT_EQ(tela().ActivePage, TPaginaPrincipal::tbsScanner);
+}
+}  // namespace
+
+namespace {
+TEST_F(StartupTest, AnExceptionInAStepIsTracedAndStopsTheChain) {
+  ASSERT_TRUE(createAndShow());
+  frm->OnAntesDoPasso = [](S step) {
+    if (step == S::cpApagaPastasAntigas) throw VentraError("Falha de teste");
+    return false;
+  };
+  ASSERT_TRUE(waitTrace("Exceção no TmrControl. Ex: Falha de teste", 3000)) << traces.join('\n').toStdString();
+  PumpFor(300);
+  EXPECT_TRUE(traces.contains("00 - CheckConfLocal"));
+  EXPECT_FALSE(traces.contains("01 - ApagaPastasAntigas"));
+  EXPECT_FALSE(waitTracePrefix("DeviceListReady", 100));
+  EXPECT_FALSE(frm->StepPending());
+  // a later scheduling starts the runner again
+  frm->OnAntesDoPasso = nullptr;
+  frm->ScheduleStep(S::cpeSearchDevices);
+  EXPECT_TRUE(waitTrace("Nenhum equipamento localizado!", 3000));
 }
 }  // namespace
