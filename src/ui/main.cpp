@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QStyleFactory>
+#include <QTimer>
+#include <cstdio>
 
 #include "app/Carrossel.h"
 #include "app/ConfLocal.h"
@@ -38,6 +40,17 @@ int main(int argc, char **argv) {
     ShellUi::install(&shellUi);
     TfrmPrincipalWindow frmPrincipal;
     shellUi.setMainWindow(&frmPrincipal);
+    // Demo and documentation aid: VENTRAIDE_SCREENSHOT=<png> saves the main window after a few
+    // seconds (VENTRAIDE_SCREENSHOT_MS) and ends the program.
+    const QString shot = qEnvironmentVariable("VENTRAIDE_SCREENSHOT");
+    if (!shot.isEmpty()) {
+      int ms = qEnvironmentVariableIntValue("VENTRAIDE_SCREENSHOT_MS");
+      QTimer::singleShot(ms > 0 ? ms : 8000, &frmPrincipal, [&frmPrincipal, shot] {
+        const bool ok = frmPrincipal.grab().save(shot);
+        std::fprintf(stderr, "%s %s\n", ok ? "screenshot saved:" : "screenshot failed:", qPrintable(shot));
+        QApplication::quit();
+      });
+    }
     if (frmPrincipal.Start()) rc = app.exec();
     else rc = 1;
     ShellUi::install(nullptr);
