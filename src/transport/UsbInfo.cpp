@@ -116,8 +116,8 @@ std::vector<TDeviceRecord> UdevTtyDevices() {
   return out;
 }
 
-std::vector<TDeviceRecord> VirtualDevices(const QString &folder) {
-  std::vector<TDeviceRecord> out;
+std::vector<TDeviceDescriptor> ReadDescriptors(const QString &folder) {
+  std::vector<TDeviceDescriptor> out;
   if (folder.isEmpty()) return out;
   const QDir dir(folder);
   const QStringList files = dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
@@ -131,14 +131,22 @@ std::vector<TDeviceRecord> VirtualDevices(const QString &folder) {
       const auto it = j.find(key);
       return it != j.end() && it->is_string() ? QString::fromStdString(it->get<std::string>()) : QString();
     };
-    const QString port = str("port"), vid = str("vid"), pid = str("pid");
-    if (port.isEmpty() || vid.isEmpty() || pid.isEmpty()) continue;
-    QString name = str("name");
-    if (name.isEmpty()) name = QStringLiteral("Virtual serial device");
+    TDeviceDescriptor d{f, str("port"), str("vid"), str("pid"), str("name")};
+    if (d.vid.isEmpty() || d.pid.isEmpty()) continue;
+    out.push_back(std::move(d));
+  }
+  return out;
+}
+
+std::vector<TDeviceRecord> VirtualDevices(const QString &folder) {
+  std::vector<TDeviceRecord> out;
+  for (const TDeviceDescriptor &d : ReadDescriptors(folder)) {
+    if (d.port.isEmpty()) continue;
+    const QString name = d.name.isEmpty() ? QStringLiteral("Virtual serial device") : d.name;
     // identifiers are kept as written, like the text of a real device identifier
-    out.push_back({name + QStringLiteral(" (") + port + QLatin1Char(')'),
-                   QStringLiteral("USB\\VID_") + vid + QStringLiteral("&PID_") + pid + QStringLiteral("\\virtual\\") +
-                       QFileInfo(f).completeBaseName()});
+    out.push_back({name + QStringLiteral(" (") + d.port + QLatin1Char(')'),
+                   QStringLiteral("USB\\VID_") + d.vid + QStringLiteral("&PID_") + d.pid +
+                       QStringLiteral("\\virtual\\") + QFileInfo(d.file).completeBaseName()});
   }
   return out;
 }

@@ -54,6 +54,13 @@ struct TDeviceRecord {
 };
 
 namespace UsbDiscovery {
+// One descriptor file of the virtual-device folder, as written by whoever plugged the device in.
+struct TDeviceDescriptor {
+  QString file;  // file name, e.g. "ventra-sim-512345.json"
+  QString port, vid, pid, name;
+};
+// Every readable descriptor (*.json) with a vid and a pid, in file-name order.
+std::vector<TDeviceDescriptor> ReadDescriptors(const QString &folder);
 // tty devices with a USB ancestor, from udev (sysfs); empty when udev cannot be used.
 std::vector<TDeviceRecord> UdevTtyDevices();
 // Descriptor files (*.json) of the virtual-device folder, in file-name order; unreadable or

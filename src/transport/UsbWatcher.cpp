@@ -1,13 +1,11 @@
 #include "transport/UsbWatcher.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QSocketNotifier>
 #include <libudev.h>
-#include <nlohmann/json.hpp>
 
 #include "app/BuildConfig.h"
 #include "transport/UsbInfo.h"
@@ -62,22 +60,8 @@ void TClassUsbWatcher::RegistraNotificacaoUsb() {
 
 std::map<QString, TClassUsbWatcher::Descriptor> TClassUsbWatcher::readFolder() const {
   std::map<QString, Descriptor> out;
-  const QDir dir(devicesFolder_);
-  for (const QString &f : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
-    QFile file(dir.filePath(f));
-    if (!file.open(QIODevice::ReadOnly)) continue;
-    const QByteArray text = file.read(64 * 1024);
-    const auto j = nlohmann::json::parse(text.constData(), text.constData() + text.size(), nullptr, false);
-    if (j.is_discarded() || !j.is_object()) continue;
-    auto str = [&](const char *key) {
-      const auto it = j.find(key);
-      return it != j.end() && it->is_string() ? QString::fromStdString(it->get<std::string>()) : QString();
-    };
-    // a new port under the same file name is another plug-in (pulled and plugged between two looks)
-    Descriptor d{str("vid"), str("pid"), str("port")};
-    if (d.vid.isEmpty() || d.pid.isEmpty()) continue;
-    out[f] = d;
-  }
+  // a new port under the same file name is another plug-in (pulled and plugged between two looks)
+  for (const auto &d : UsbDiscovery::ReadDescriptors(devicesFolder_)) out[d.file] = Descriptor{d.vid, d.pid, d.port};
   return out;
 }
 

@@ -20,19 +20,19 @@ const char *serverUsage() {
          "  stdin: \"quit\" or end of input stops the server\n";
 }
 
-std::optional<FileFault> parseFault(const std::string &spec, std::string &error) {
-  const auto eq = spec.find('=');
+std::optional<FileFault> parseFault(const std::string &text, std::string &error) {
+  const auto eq = text.find('=');
   if (eq == std::string::npos || eq == 0) {
-    error = "fault without PATH=: " + spec;
+    error = "fault without PATH=: " + text;
     return std::nullopt;
   }
   FileFault f;
-  f.path = spec.substr(0, eq);
-  std::string rest = spec.substr(eq + 1);
+  f.path = text.substr(0, eq);
+  std::string rest = text.substr(eq + 1);
   if (const auto at = rest.find('@'); at != std::string::npos) {
     long long n = 0;
     if (!toNumber(rest.substr(at + 1), n) || n < 0) {
-      error = "bad @TIMES in fault: " + spec;
+      error = "bad @TIMES in fault: " + text;
       return std::nullopt;
     }
     f.times = int(n);
@@ -50,11 +50,11 @@ std::optional<FileFault> parseFault(const std::string &spec, std::string &error)
   } else if (kind == "short" || kind == "slow") {
     f.kind = kind == "short" ? FileFault::Kind::ShortBody : FileFault::Kind::Slow;
     if (!toNumber(arg, f.arg) || f.arg < 0) {
-      error = "fault " + kind + " needs a number: " + spec;
+      error = "fault " + kind + " needs a number: " + text;
       return std::nullopt;
     }
   } else {
-    error = "unknown fault kind: " + spec;
+    error = "unknown fault kind: " + text;
     return std::nullopt;
   }
   return f;

@@ -24,5 +24,5 @@ struct ServerOptions {
 
 // Parses the command line; on error returns nullopt and fills error.
 std::optional<ServerOptions> parseServerOptions(int argc, char **argv, std::string &error);
-std::optional<FileFault> parseFault(const std::string &spec, std::string &error);
+std::optional<FileFault> parseFault(const std::string &text, std::string &error);
 const char *serverUsage();
