@@ -17,13 +17,11 @@
 #include "app/VentraError.h"
 #include "protocol/VentraLib.h"
 #include "support/QtPump.h"
+#include "support/QtPrinters.h"
 #include "support/ScriptedUi.h"
 #include "support/ServerProcess.h"
 #include "support/SimProcess.h"
 
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-QT_END_NAMESPACE
 
 namespace {
 using S = TTimerControlPrincipalEnum;

@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 
 #include "server/HttpClient.h"
-#include "QStringPrint.h"
+#include "support/QtPrinters.h"
 #include "server/PortalDLL.h"
 #include "support/QtPump.h"
 #include "support/ServerProcess.h"

@@ -7,7 +7,7 @@
 
 #include "app/VentraError.h"
 #include "server/HttpClient.h"
-#include "QStringPrint.h"
+#include "support/QtPrinters.h"
 #include "server/RestLib.h"
 #include "support/QtPump.h"
 #include "support/ServerProcess.h"

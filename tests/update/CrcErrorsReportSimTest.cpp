@@ -8,7 +8,7 @@
 #include "protocol/SessionFixture.h"
 #include "support/ScriptedUi.h"
 #include "update/CrcErrorsReport.h"
-#include "update/QtPrinters.h"
+#include "support/QtPrinters.h"
 #include "update/ServicePackManager.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "protocol/Crc64.h"
 #include "update/FileCrcControl.h"
-#include "update/QtPrinters.h"
+#include "support/QtPrinters.h"
 #include "update/VersionManager.h"
 
 namespace {

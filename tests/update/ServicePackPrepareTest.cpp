@@ -6,7 +6,7 @@
 
 #include "app/VentraError.h"
 #include "protocol/Crc64.h"
-#include "update/QtPrinters.h"
+#include "support/QtPrinters.h"
 #include "update/ServicePackManager.h"
 
 namespace {

@@ -20,6 +20,7 @@
 #include "server/HttpClient.h"
 #include "server/PortalDLL.h"
 #include "support/QtPump.h"
+#include "support/QtPrinters.h"
 #include "support/ScriptedUi.h"
 #include "support/ServerProcess.h"
 #include "support/SimProcess.h"
@@ -27,9 +28,6 @@
 #include "update/MnuManager.h"
 #include "update/UpdateDriver.h"
 
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
-QT_END_NAMESPACE
 
 namespace {
 using S = TTimerControlPrincipalEnum;

@@ -12,7 +12,7 @@
 #include "protocol/Crc64.h"
 #include "support/ScriptedUi.h"
 #include "support/ServerProcess.h"
-#include "update/QtPrinters.h"
+#include "support/QtPrinters.h"
 #include "update/ServicePackManager.h"
 #include "update/VersionManager.h"
 

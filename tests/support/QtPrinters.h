@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <ostream>
 
-// Readable QString values in failure messages.
+// Readable QString values in gtest failure messages.
 inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const QStringList &l, std::ostream *os) {
   *os << '[';
